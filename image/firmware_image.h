@@ -1,0 +1,67 @@
+// The memory copy of the MCU's address space that a firmware file is read into.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace velkor {
+
+// Byte i of the image holds MCU address i.
+inline constexpr std::size_t kImageSize = 0x40000;
+
+// Results of CFirmwareImage::Load.
+enum LoadResult : int {
+    kLoadOk = 0,
+    kLoadNoMemory = 1,
+    kLoadCannotOpen = 2,
+    kLoadFormatError = 3,
+};
+
+inline constexpr std::string_view kLogNoMemory = "ERROR:no memory\r\n";
+inline constexpr std::string_view kLogCannotOpen = "ERROR:can not open the file\r\n";
+inline constexpr std::string_view kLogCannotRead = "ERROR:can not read the file\r\n";
+inline constexpr std::string_view kLogFormatError = "ERROR:the file format is not correct\r\n";
+
+class CFirmwareImage {
+public:
+    CFirmwareImage() = default;
+    virtual ~CFirmwareImage() = default;
+    CFirmwareImage(const CFirmwareImage&) = delete;
+    CFirmwareImage& operator=(const CFirmwareImage&) = delete;
+
+    // Reads the file at `path` into the image; returns a LoadResult. The base reads nothing.
+    virtual int Load(const std::string& path);
+
+    // kImageSize bytes, or null before the first load.
+    const std::uint8_t* Buffer() const { return buffer_.get(); }
+
+    // The per-line step of a file format.
+    class LineParser {
+    public:
+        virtual ~LineParser() = default;
+        // Handles one non-empty line (without its line end); false means a format error.
+        virtual bool ProcessLine(std::string_view line, std::uint8_t* image) = 0;
+    };
+
+protected:
+    // Longest record line accepted; a longer one is a format error.
+    static constexpr std::size_t kMaxLineLength = 255;
+
+    // The load frame shared by both readers: buffer, open, zero fill, line splitting on CR
+    // and LF, progress in whole percent, and the result and log line of every outcome.
+    int LoadLines(const std::string& path, LineParser& parser);
+
+    // Creates the image buffer; null when memory cannot be had.
+    virtual std::unique_ptr<std::uint8_t[]> AllocateBuffer();
+
+private:
+    std::unique_ptr<std::uint8_t[]> buffer_;
+};
+
+// True for the filler that may trail a record line: blanks and the end-of-file character 0x1A.
+inline bool IsLineFiller(char ch) { return ch == ' ' || ch == '\t' || ch == '\x1A'; }
+
+}  // namespace velkor

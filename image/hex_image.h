@@ -1,0 +1,13 @@
+// Reader of Intel HEX firmware files (NEC and M3 families).
+#pragma once
+
+#include "image/firmware_image.h"
+
+namespace velkor {
+
+class CHexImage : public CFirmwareImage {
+public:
+    int Load(const std::string& path) override;
+};
+
+}  // namespace velkor

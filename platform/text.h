@@ -1,0 +1,12 @@
+// Conversion of the MCU's 8-bit text for display.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velkor {
+
+// Each byte becomes the code point of the same value, so any reply yields valid UTF-8.
+std::string Latin1ToUtf8(std::string_view bytes);
+
+}  // namespace velkor
