@@ -21,7 +21,7 @@ struct LineSettings {
 };
 
 class SerialPort {
-public:
+  public:
     virtual ~SerialPort() = default;
 
     // Opens `device` read-write for this program alone. Returns 0, or an errno value.

@@ -1,0 +1,177 @@
+// PosixSerialPort on a real pseudo-terminal.
+#include "platform/posix_serial_port.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "link/ascii_link.h"
+#include "platform/clock.h"
+#include "support/temp_dir.h"
+
+namespace velkor {
+namespace {
+
+// The far end of the line: the master side of a pseudo-terminal.
+class PseudoTerminal {
+  public:
+    PseudoTerminal() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
+            device_ = ::ptsname(master_);
+        }
+    }
+    ~PseudoTerminal() { CloseMaster(); }
+
+    const std::string& device() const { return device_; }
+    void CloseMaster() {
+        if (master_ >= 0) {
+            ::close(master_);
+            master_ = -1;
+        }
+    }
+    void Send(const std::string& bytes) {
+        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    std::string Receive(std::size_t count) {
+        std::string bytes;
+        while (bytes.size() < count) {
+            pollfd entry{master_, POLLIN, 0};
+            if (::poll(&entry, 1, 2000) <= 0) {
+                break;
+            }
+            char buffer[256];
+            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        }
+        return bytes;
+    }
+
+  private:
+    int master_ = -1;
+    std::string device_;
+};
+
+std::string ReadAll(PosixSerialPort& port, std::size_t count) {
+    std::string bytes;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (bytes.size() < count && std::chrono::steady_clock::now() < deadline) {
+        port.WaitReadable(100);
+        std::uint8_t buffer[64];
+        const int n = port.Read(buffer, sizeof buffer);
+        if (n < 0) {
+            break;
+        }
+        bytes.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(n));
+    }
+    return bytes;
+}
+
+class PosixSerialPortTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (pty_.device().empty()) {
+            GTEST_SKIP() << "no pseudo-terminal available";
+        }
+    }
+    PseudoTerminal pty_;
+    PosixSerialPort port_;
+};
+
+TEST_F(PosixSerialPortTest, CarriesEveryByteUntouchedBothWays) {
+    ASSERT_EQ(port_.Open(pty_.device()), 0);
+    std::uint8_t buffer[8];
+    EXPECT_EQ(port_.Read(buffer, sizeof buffer), 0);  // nothing queued: at once, no failure
+
+    const std::string to_mcu("$R\r\n\x00\xFF\x03\n", 8);
+    ASSERT_TRUE(port_.Write(reinterpret_cast<const std::uint8_t*>(to_mcu.data()), to_mcu.size()));
+    EXPECT_EQ(pty_.Receive(to_mcu.size()), to_mcu);
+
+    const std::string from_mcu("@\r\n\x11\x13\x7F\x00\xFF\x04", 9);
+    pty_.Send(from_mcu);
+    EXPECT_EQ(ReadAll(port_, from_mcu.size()), from_mcu);
+}
+
+TEST_F(PosixSerialPortTest, ASecondOpenerIsRefusedUntilTheFirstCloses) {
+    ASSERT_EQ(port_.Open(pty_.device()), 0);
+    PosixSerialPort second;
+    const int error = second.Open(pty_.device());
+    EXPECT_TRUE(error == EBUSY || error == EWOULDBLOCK) << std::strerror(error);
+    EXPECT_FALSE(second.IsOpen());
+
+    port_.Close();
+    EXPECT_EQ(second.Open(pty_.device()), 0);
+}
+
+TEST_F(PosixSerialPortTest, AVanishedDeviceFailsReadsAndEndsWaits) {
+    ASSERT_EQ(port_.Open(pty_.device()), 0);
+    pty_.CloseMaster();
+    const auto before = std::chrono::steady_clock::now();
+    port_.WaitReadable(1000);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500));
+    std::uint8_t byte = 0;
+    EXPECT_EQ(port_.Read(&byte, 1), -1);
+}
+
+TEST_F(PosixSerialPortTest, AWriteNobodyTakesGivesUpAtItsBound) {
+    ASSERT_EQ(port_.Open(pty_.device()), 0);
+    ASSERT_TRUE(port_.SetTimeouts(100));
+    const std::vector<std::uint8_t> block(1 << 20, 0x55);
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_FALSE(port_.Write(block.data(), block.size()));
+    const auto took = std::chrono::steady_clock::now() - before;
+    EXPECT_GE(took, std::chrono::milliseconds(100));
+    EXPECT_LT(took, std::chrono::milliseconds(2000));
+}
+
+TEST_F(PosixSerialPortTest, LinkOpenSetsTheFiveFieldsAndKeepsTheRestOfTheTermios) {
+    ASSERT_EQ(port_.Open(pty_.device()), 0);
+    LineSettings before;
+    ASSERT_TRUE(port_.GetLineSettings(before));
+    port_.Close();
+
+    RealClock clock;
+    LinkContext context(port_, clock);
+    CAsciiLink link(context);
+    ASSERT_EQ(link.Open(pty_.device(), 19200), kOpenOk);
+    LineSettings after;
+    ASSERT_TRUE(port_.GetLineSettings(after));
+    EXPECT_EQ(after.baud_rate, 19200u);
+    EXPECT_EQ(after.byte_size, 8);
+    EXPECT_EQ(after.parity, 0);
+    EXPECT_EQ(after.stop_bits, 0);
+
+    termios old_tio{};
+    termios new_tio{};
+    std::memcpy(&old_tio, before.driver_state.data(), sizeof old_tio);
+    std::memcpy(&new_tio, after.driver_state.data(), sizeof new_tio);
+    EXPECT_EQ(new_tio.c_iflag, old_tio.c_iflag);
+    EXPECT_EQ(new_tio.c_oflag, old_tio.c_oflag);
+    EXPECT_EQ(new_tio.c_lflag, old_tio.c_lflag);
+    EXPECT_EQ(new_tio.c_cflag & ~(CBAUD | CSIZE | PARENB | PARODD | CSTOPB),
+              old_tio.c_cflag & ~(CBAUD | CSIZE | PARENB | PARODD | CSTOPB));
+    EXPECT_EQ(std::memcmp(new_tio.c_cc, old_tio.c_cc, sizeof old_tio.c_cc), 0);
+}
+
+TEST(PosixSerialPortOpen, RefusesMissingDevicesAndFilesThatAreNoSerialPort) {
+    testing::TempDir dir;
+    PosixSerialPort port;
+    EXPECT_EQ(port.Open((dir.path() / "ttyS9").string()), ENOENT);
+    EXPECT_EQ(port.Open(dir.Write("plain", "data")), ENOTTY);
+    EXPECT_FALSE(port.IsOpen());
+}
+
+}  // namespace
+}  // namespace velkor
