@@ -13,7 +13,9 @@ std::atomic<ReportSink*> g_sink{nullptr};
 
 }  // namespace
 
-ReportSink* InstallReportSink(ReportSink* sink) { return g_sink.exchange(sink); }
+ReportSink* InstallReportSink(ReportSink* sink) {
+    return g_sink.exchange(sink);
+}
 
 void AppendLog(std::string_view text) {
     if (ReportSink* sink = g_sink.load()) {

@@ -10,7 +10,7 @@
 namespace velkor {
 
 class ReportSink {
-public:
+  public:
     virtual ~ReportSink() = default;
     // Appends a piece of UTF-8 text to the log. Line ends are "\r\n".
     virtual void AppendText(std::string_view text) = 0;
@@ -25,13 +25,13 @@ ReportSink* InstallReportSink(ReportSink* sink);
 
 // Installs a sink for the lifetime of this object, then restores the previous one.
 class ScopedReportSink {
-public:
+  public:
     explicit ScopedReportSink(ReportSink& sink) : previous_(InstallReportSink(&sink)) {}
     ~ScopedReportSink() { InstallReportSink(previous_); }
     ScopedReportSink(const ScopedReportSink&) = delete;
     ScopedReportSink& operator=(const ScopedReportSink&) = delete;
 
-private:
+  private:
     ReportSink* previous_;
 };
 

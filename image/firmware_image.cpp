@@ -16,7 +16,7 @@ namespace {
 
 // Closes the file on every path out of a load.
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
         if (fd_ >= 0) {
@@ -27,7 +27,7 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
@@ -35,7 +35,7 @@ private:
 // whole percentage changes; the byte index of the next change is precomputed so the hot loop
 // does no division.
 class ProgressTracker {
-public:
+  public:
     explicit ProgressTracker(std::uint64_t size) : size_(size) { next_at_ = FirstIndexOf(1); }
 
     void Consumed(std::uint64_t k) {
@@ -50,11 +50,9 @@ public:
         next_at_ = FirstIndexOf(static_cast<std::uint64_t>(percent) + 1);
     }
 
-private:
+  private:
     // Smallest k with k * 100 / size >= percent.
-    std::uint64_t FirstIndexOf(std::uint64_t percent) const {
-        return (percent * size_ + 99) / 100;
-    }
+    std::uint64_t FirstIndexOf(std::uint64_t percent) const { return (percent * size_ + 99) / 100; }
 
     std::uint64_t size_;
     std::uint64_t next_at_ = 0;
@@ -67,7 +65,9 @@ bool IsAllFiller(std::string_view line) {
 
 }  // namespace
 
-int CFirmwareImage::Load(const std::string& /*path*/) { return kLoadOk; }
+int CFirmwareImage::Load(const std::string& /*path*/) {
+    return kLoadOk;
+}
 
 std::unique_ptr<std::uint8_t[]> CFirmwareImage::AllocateBuffer() {
     return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[kImageSize]);
@@ -85,7 +85,7 @@ int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
     }
 
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info{};
+    struct stat info {};
     if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         AppendLog(kLogCannotOpen);
         return kLoadCannotOpen;
@@ -103,8 +103,8 @@ int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
     auto block = std::make_unique<char[]>(kBlockSize);
 
     while (consumed < file_size) {
-        const auto wanted = static_cast<std::size_t>(
-            std::min<std::uint64_t>(kBlockSize, file_size - consumed));
+        const auto wanted =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, file_size - consumed));
         const ssize_t got = ::read(file.get(), block.get(), wanted);
         if (got < 0 && errno == EINTR) {
             continue;

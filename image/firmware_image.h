@@ -26,7 +26,7 @@ inline constexpr std::string_view kLogCannotRead = "ERROR:can not read the file\
 inline constexpr std::string_view kLogFormatError = "ERROR:the file format is not correct\r\n";
 
 class CFirmwareImage {
-public:
+  public:
     CFirmwareImage() = default;
     virtual ~CFirmwareImage() = default;
     CFirmwareImage(const CFirmwareImage&) = delete;
@@ -40,13 +40,13 @@ public:
 
     // The per-line step of a file format.
     class LineParser {
-    public:
+      public:
         virtual ~LineParser() = default;
         // Handles one non-empty line (without its line end); false means a format error.
         virtual bool ProcessLine(std::string_view line, std::uint8_t* image) = 0;
     };
 
-protected:
+  protected:
     // Longest record line accepted; a longer one is a format error.
     static constexpr std::size_t kMaxLineLength = 255;
 
@@ -57,11 +57,13 @@ protected:
     // Creates the image buffer; null when memory cannot be had.
     virtual std::unique_ptr<std::uint8_t[]> AllocateBuffer();
 
-private:
+  private:
     std::unique_ptr<std::uint8_t[]> buffer_;
 };
 
 // True for the filler that may trail a record line: blanks and the end-of-file character 0x1A.
-inline bool IsLineFiller(char ch) { return ch == ' ' || ch == '\t' || ch == '\x1A'; }
+inline bool IsLineFiller(char ch) {
+    return ch == ' ' || ch == '\t' || ch == '\x1A';
+}
 
 }  // namespace velkor

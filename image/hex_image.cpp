@@ -19,7 +19,7 @@ constexpr std::size_t kHexOverhead = 11;
 constexpr std::size_t kHexFirstData = 9;
 
 class HexLineParser final : public CFirmwareImage::LineParser {
-public:
+  public:
     bool ProcessLine(std::string_view line, std::uint8_t* image) override {
         if (line[0] != ':') {
             return true;  // comments and other text are skipped
@@ -77,7 +77,7 @@ public:
         }
     }
 
-private:
+  private:
     std::uint16_t segment_base_ = 0;
     std::uint16_t linear_base_ = 0;
 };

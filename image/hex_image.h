@@ -6,7 +6,7 @@
 namespace velkor {
 
 class CHexImage : public CFirmwareImage {
-public:
+  public:
     int Load(const std::string& path) override;
 };
 

@@ -16,7 +16,7 @@ constexpr std::array<std::size_t, 10> kAddressBytes = {2, 2, 3, 4, 0, 2, 3, 4, 3
 constexpr std::size_t kS19Header = 4;
 
 class S19LineParser final : public CFirmwareImage::LineParser {
-public:
+  public:
     bool ProcessLine(std::string_view line, std::uint8_t* image) override {
         if (line[0] != 'S') {
             return false;

@@ -6,7 +6,7 @@
 namespace velkor {
 
 class CS19Image : public CFirmwareImage {
-public:
+  public:
     int Load(const std::string& path) override;
 };
 

@@ -1,0 +1,331 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/hex_image.h"
+#include "image/s19_image.h"
+#include "support/capture_sink.h"
+#include "support/records.h"
+#include "support/temp_dir.h"
+
+namespace velkor {
+namespace {
+
+using testing::HexBase;
+using testing::HexData;
+using testing::HexRecord;
+using testing::SRecord;
+using Bytes = std::vector<std::uint8_t>;
+
+struct Expected {
+    std::uint32_t address;
+    Bytes bytes;
+};
+
+struct LoadCase {
+    const char* name;
+    std::string content;
+    int result;
+    std::vector<Expected> expected;  // bytes that must be there; every other byte is zero
+};
+
+void PrintTo(const LoadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+// Checks the whole image: the expected bytes where given, zero everywhere else.
+void ExpectImage(const std::uint8_t* image, const std::vector<Expected>& expected) {
+    Bytes want(kImageSize, 0);
+    for (const auto& e : expected) {
+        std::copy(e.bytes.begin(), e.bytes.end(), want.begin() + e.address);
+    }
+    const auto mismatch = std::mismatch(want.begin(), want.end(), image);
+    if (mismatch.first != want.end()) {
+        ADD_FAILURE() << "image byte 0x" << std::hex << (mismatch.first - want.begin()) << " is 0x"
+                      << int{*mismatch.second} << ", want 0x" << int{*mismatch.first};
+    }
+}
+
+template <typename Image>
+void RunLoadCase(const LoadCase& c) {
+    testing::TempDir dir;
+    testing::ScopedCapture capture;
+    Image image;
+    EXPECT_EQ(image.Load(dir.Write("fw", c.content)), c.result);
+    ASSERT_NE(image.Buffer(), nullptr);
+    ExpectImage(image.Buffer(), c.expected);
+    if (c.result == kLoadOk) {
+        EXPECT_EQ(capture.log(), "");
+        EXPECT_EQ(capture.progress().back(), 100);
+    } else {
+        EXPECT_EQ(capture.log(), kLogFormatError);
+    }
+}
+
+const Bytes k123{1, 2, 3};
+const Bytes kLetters{0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return std::tolower(c); });
+    return text;
+}
+
+// Replaces the record's checksum digits with ones that are off by one.
+std::string BadChecksum(std::string record) {
+    record.back() = record.back() == '0' ? '1' : '0';
+    return record;
+}
+
+class HexLoad : public ::testing::TestWithParam<LoadCase> {};
+TEST_P(HexLoad, GivesImage) {
+    RunLoadCase<CHexImage>(GetParam());
+}
+
+const std::string kHex8000 = HexData(0x8000, k123);
+const std::string kEof = HexRecord(0x01, 0, {});
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HexLoad,
+    ::testing::Values(
+        LoadCase{"empty file", "", kLoadOk, {}},
+        LoadCase{"only end of file record", kEof + "\r\n", kLoadOk, {}},
+        LoadCase{"data at offset", kHex8000 + "\r\n", kLoadOk, {{0x8000, k123}}},
+        LoadCase{"lower case digits",
+                 Lower(HexData(0x8000, kLetters)) + "\r\n",
+                 kLoadOk,
+                 {{0x8000, kLetters}}},
+        LoadCase{"skipped lines", "; comment\r\n " + kHex8000 + "\r\nx\r\n", kLoadOk, {}},
+        LoadCase{"linear base",
+                 HexBase(0x04, 0x0001) + "\r\n" + kHex8000 + "\r\n",
+                 kLoadOk,
+                 {{0x18000, k123}}},
+        LoadCase{"segment base",
+                 HexBase(0x02, 0x1000) + "\r\n" + kHex8000 + "\r\n",
+                 kLoadOk,
+                 {{0x18000, k123}}},
+        LoadCase{"both bases add up",
+                 HexBase(0x02, 0x1000) + "\n" + HexBase(0x04, 0x0001) + "\n" + HexData(0, k123),
+                 kLoadOk,
+                 {{0x20000, k123}}},
+        LoadCase{"start address records ignored",
+                 HexRecord(0x03, 0, {0, 0, 0x80, 0}) + "\n" + HexRecord(0x05, 0, {0, 0, 0x80, 0}) +
+                     "\n" + HexRecord(0x07, 0, {9}) + "\n" + kHex8000 + "\n",
+                 kLoadOk,
+                 {{0x8000, k123}}},
+        LoadCase{
+            "data after end of file", kEof + "\r\n" + kHex8000 + "\r\n", kLoadOk, {{0x8000, k123}}},
+        LoadCase{"byte count zero", HexData(0x8000, {}) + "\r\n", kLoadOk, {}},
+        LoadCase{"LF, CR and blank lines",
+                 kHex8000 + "\n\n\r\r\n" + HexData(0x8010, {4, 5}) + "\r",
+                 kLoadOk,
+                 {{0x8000, k123}, {0x8010, {4, 5}}}},
+        LoadCase{"last line without line end", "\r\n" + kHex8000, kLoadOk, {{0x8000, k123}}},
+        LoadCase{"trailing blanks and end-of-file character",
+                 kHex8000 + " \t\r\n\x1A",
+                 kLoadOk,
+                 {{0x8000, k123}}},
+        LoadCase{"wrong checksum keeps earlier records",
+                 kHex8000 + "\r\n" + BadChecksum(HexData(0x8010, {4})) + "\r\n" +
+                     HexData(0x8020, {5}) + "\r\n",
+                 kLoadFormatError,
+                 {{0x8000, k123}}},
+        LoadCase{"end of file record with wrong checksum",
+                 BadChecksum(kEof) + "\r\n",
+                 kLoadFormatError,
+                 {}},
+        LoadCase{"non-hex digit", ":0380000001020G76\r\n", kLoadFormatError, {}},
+        LoadCase{"shorter than its byte count", ":04800000010203F6\r\n", kLoadFormatError, {}},
+        LoadCase{"longer than its byte count", kHex8000 + "00\r\n", kLoadFormatError, {}},
+        LoadCase{"colon alone", ":\r\n", kLoadFormatError, {}},
+        LoadCase{"record at the image end",
+                 HexBase(0x04, 0x0003) + "\r\n" + HexData(0xFFFF, {0xAA}) + "\r\n",
+                 kLoadOk,
+                 {{0x3FFFF, {0xAA}}}},
+        LoadCase{"record beyond the image",
+                 HexBase(0x04, 0x0004) + "\r\n" + HexData(0x0000, {0x55}) + "\r\n",
+                 kLoadFormatError,
+                 {}},
+        LoadCase{"record across the image end",
+                 HexBase(0x04, 0x0003) + "\r\n" + HexData(0xFFFF, {0xAA, 0xBB}) + "\r\n",
+                 kLoadFormatError,
+                 {}},
+        LoadCase{"segment base beyond the image",
+                 HexBase(0x02, 0xFFFF) + "\r\n" + HexData(0xFFFF, {0xAA}) + "\r\n",
+                 kLoadFormatError,
+                 {}},
+        LoadCase{"longest record accepted",
+                 HexData(0x8000, Bytes(122, 0x5A)) + "\r\n",
+                 kLoadOk,
+                 {{0x8000, Bytes(122, 0x5A)}}},
+        LoadCase{
+            "over-long line", HexData(0x8000, Bytes(123, 0x5A)) + "\r\n", kLoadFormatError, {}},
+        LoadCase{"over-long comment line", std::string(300, ';') + "\r\n", kLoadFormatError, {}}));
+
+class S19Load : public ::testing::TestWithParam<LoadCase> {};
+TEST_P(S19Load, GivesImage) {
+    RunLoadCase<CS19Image>(GetParam());
+}
+
+const std::string kS1 = SRecord('1', 0x8000, k123);
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, S19Load,
+    ::testing::Values(
+        LoadCase{"empty file", "", kLoadOk, {}},
+        LoadCase{"header, data and termination",
+                 SRecord('0', 0, {'h', 'd', 'r'}) + "\r\n" + kS1 + "\r\n" +
+                     SRecord('9', 0x8000, {}) + "\r\n",
+                 kLoadOk,
+                 {{0x8000, k123}}},
+        LoadCase{
+            "S1, S2 and S3 addresses",
+            kS1 + "\n" + SRecord('2', 0x018000, {4}) + "\n" + SRecord('3', 0x00028000, {5}) + "\n",
+            kLoadOk,
+            {{0x8000, k123}, {0x18000, {4}}, {0x28000, {5}}}},
+        LoadCase{"S1 and S3 at the same index",
+                 kS1 + "\n" + SRecord('3', 0x00008000, {9}) + "\n",
+                 kLoadOk,
+                 {{0x8000, {9, 2, 3}}}},
+        LoadCase{"byte count 3 stores nothing", SRecord('1', 0x8000, {}) + "\n", kLoadOk, {}},
+        LoadCase{"blank line between records",
+                 kS1 + "\r\n\r\n" + SRecord('1', 0x9000, {7}) + "\r\n",
+                 kLoadOk,
+                 {{0x8000, k123}, {0x9000, {7}}}},
+        LoadCase{"count and termination records ignored",
+                 SRecord('5', 1, {}) + "\n" + SRecord('7', 0, {}) + "\n" + SRecord('8', 0, {}) +
+                     "\n" + kS1 + "\n",
+                 kLoadOk,
+                 {{0x8000, k123}}},
+        LoadCase{"records after termination",
+                 SRecord('9', 0, {}) + "\n" + kS1 + "\n",
+                 kLoadOk,
+                 {{0x8000, k123}}},
+        LoadCase{"lower case digits",
+                 "S1068000aabbcc" + testing::HexByte(~(6u + 0x80 + 0xAA + 0xBB + 0xCC)) + "\n",
+                 kLoadOk,
+                 {{0x8000, {0xAA, 0xBB, 0xCC}}}},
+        LoadCase{"last line without line end", kS1, kLoadOk, {{0x8000, k123}}},
+        LoadCase{"last line of filler only", kS1 + "\r\n  \x1A", kLoadOk, {{0x8000, k123}}},
+        LoadCase{"lower case s", "s" + kS1.substr(1) + "\n", kLoadFormatError, {}},
+        LoadCase{"blank-led line", kS1 + "\n " + kS1 + "\n", kLoadFormatError, {{0x8000, k123}}},
+        LoadCase{"other leading character", "; comment\n", kLoadFormatError, {}},
+        LoadCase{"wrong checksum keeps earlier records",
+                 kS1 + "\n" + BadChecksum(SRecord('1', 0x9000, {7})) + "\n" +
+                     SRecord('1', 0xA000, {8}) + "\n",
+                 kLoadFormatError,
+                 {{0x8000, k123}}},
+        LoadCase{"header with wrong checksum",
+                 BadChecksum(SRecord('0', 0, {})) + "\n",
+                 kLoadFormatError,
+                 {}},
+        LoadCase{"non-hex digit", "S1068000010G0370\n", kLoadFormatError, {}},
+        LoadCase{"shorter than its byte count",
+                 kS1.substr(0, kS1.size() - 2) + "\n",
+                 kLoadFormatError,
+                 {}},
+        LoadCase{"longer than its byte count", kS1 + "FF\n", kLoadFormatError, {}},
+        LoadCase{"byte count below its address", "S1028000\n", kLoadFormatError, {}},
+        LoadCase{"record at the image end",
+                 SRecord('2', 0x3FFFF, {0xAA}) + "\n",
+                 kLoadOk,
+                 {{0x3FFFF, {0xAA}}}},
+        LoadCase{
+            "record beyond the image", SRecord('3', 0x40000, {0x55}) + "\n", kLoadFormatError, {}},
+        LoadCase{"record far beyond the image",
+                 SRecord('3', 0xFFFFFFFF, {0x55}) + "\n",
+                 kLoadFormatError,
+                 {}},
+        LoadCase{"longest record accepted",
+                 SRecord('1', 0x8000, Bytes(122, 7)) + "\n",
+                 kLoadOk,
+                 {{0x8000, Bytes(122, 7)}}},
+        LoadCase{
+            "over-long line", SRecord('3', 0x8000, Bytes(122, 7)) + "\n", kLoadFormatError, {}}));
+
+TEST(FirmwareImage, SecondLoadLeavesNothingOfTheFirst) {
+    testing::TempDir dir;
+    CHexImage image;
+    ASSERT_EQ(image.Load(dir.Write("a.hex", HexData(0x100, {1, 2, 3, 4}) + "\n")), kLoadOk);
+    const std::uint8_t* buffer = image.Buffer();
+    ASSERT_EQ(image.Load(dir.Write("b.hex", HexData(0x102, {9}) + "\n")), kLoadOk);
+    EXPECT_EQ(image.Buffer(), buffer) << "the buffer is reused, not reallocated";
+    ExpectImage(image.Buffer(), {{0x102, {9}}});
+}
+
+TEST(FirmwareImage, UnopenablePathKeepsThePreviousImage) {
+    testing::TempDir dir;
+    testing::ScopedCapture capture;
+    CS19Image image;
+    ASSERT_EQ(image.Load(dir.Write("a.s19", kS1 + "\n")), kLoadOk);
+    capture.Clear();
+    EXPECT_EQ(image.Load((dir.path() / "missing.s19").string()), kLoadCannotOpen);
+    EXPECT_EQ(capture.log(), kLogCannotOpen);
+    ExpectImage(image.Buffer(), {{0x8000, k123}});
+    EXPECT_EQ(image.Load(dir.path().string()), kLoadCannotOpen) << "a folder is not a file";
+}
+
+TEST(FirmwareImage, BaseLoadReadsNothing) {
+    CFirmwareImage image;
+    EXPECT_EQ(image.Load("/nonexistent"), kLoadOk);
+    EXPECT_EQ(image.Buffer(), nullptr);
+}
+
+class NoMemoryImage : public CHexImage {
+  protected:
+    std::unique_ptr<std::uint8_t[]> AllocateBuffer() override { return nullptr; }
+};
+
+TEST(FirmwareImage, NoMemory) {
+    testing::TempDir dir;
+    testing::ScopedCapture capture;
+    NoMemoryImage image;
+    EXPECT_EQ(image.Load(dir.Write("a.hex", kHex8000)), kLoadNoMemory);
+    EXPECT_EQ(capture.log(), kLogNoMemory);
+    EXPECT_EQ(image.Buffer(), nullptr);
+}
+
+TEST(FirmwareImage, ProgressOnlyOnWholePercentChanges) {
+    testing::TempDir dir;
+    testing::ScopedCapture capture;
+    std::string content;
+    for (unsigned offset = 0; offset < 0x4000; offset += 16) {
+        content += HexData(offset, Bytes(16, 0x11)) + "\r\n";
+    }
+    CHexImage image;
+    ASSERT_EQ(image.Load(dir.Write("big.hex", content)), kLoadOk);
+    EXPECT_EQ(capture.progress_maximum(), 100);
+    std::vector<int> want;
+    for (int p = 0; p <= 99; ++p) {
+        want.push_back(p);  // the reset's 0, then 1..99 as they are reached
+    }
+    want.push_back(100);
+    EXPECT_EQ(capture.progress(), want);
+}
+
+TEST(FirmwareImage, ProgressOfATinyFileJumps) {
+    testing::TempDir dir;
+    testing::ScopedCapture capture;
+    CHexImage image;
+    // Three bytes: k = 0, 1, 2 give 0, 33 and 66 percent.
+    ASSERT_EQ(image.Load(dir.Write("tiny.hex", "\r\n\n")), kLoadOk);
+    EXPECT_EQ(capture.progress(), (std::vector<int>{0, 33, 66, 100}));
+}
+
+TEST(FirmwareImage, FormatErrorLeavesProgressWhereItWas) {
+    testing::TempDir dir;
+    testing::ScopedCapture capture;
+    CHexImage image;
+    // 17 good bytes, then a bad record whose line end is byte 32 of 40: the last position
+    // set is that of byte 31, 77 percent.
+    const std::string good = HexData(0, {1, 2}) + "\r\n";
+    const std::string content = good + BadChecksum(HexData(0, {1, 2})) + std::string(8, '\n');
+    ASSERT_EQ(content.size(), 40u);
+    EXPECT_EQ(image.Load(dir.Write("bad.hex", content)), kLoadFormatError);
+    EXPECT_EQ(capture.progress().back(), 77);
+}
+
+}  // namespace
+}  // namespace velkor

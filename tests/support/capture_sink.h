@@ -10,7 +10,7 @@
 namespace velkor::testing {
 
 class CaptureSink : public ReportSink {
-public:
+  public:
     void AppendText(std::string_view text) override {
         std::lock_guard lock(mutex_);
         log_ += text;
@@ -45,7 +45,7 @@ public:
         progress_.clear();
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::string log_;
     std::vector<int> progress_;
@@ -54,13 +54,13 @@ private:
 
 // Installs a fresh capture sink for the life of a test.
 class ScopedCapture : public CaptureSink {
-public:
+  public:
     ScopedCapture() : previous_(InstallReportSink(this)) {}
     ~ScopedCapture() override { InstallReportSink(previous_); }
     ScopedCapture(const ScopedCapture&) = delete;
     ScopedCapture& operator=(const ScopedCapture&) = delete;
 
-private:
+  private:
     ReportSink* previous_;
 };
 

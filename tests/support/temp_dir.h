@@ -5,14 +5,14 @@
 
 #include <filesystem>
 #include <fstream>
-#include <string>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 namespace velkor::testing {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "velkor-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
@@ -43,7 +43,7 @@ public:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

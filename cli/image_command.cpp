@@ -1,0 +1,73 @@
+#include "cli/image_command.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "cli/exit_codes.h"
+#include "cli/mcu_family_option.h"
+#include "cli/terminal_sink.h"
+#include "image/image_for_family.h"
+
+namespace velkor {
+namespace {
+
+struct ImageOptions {
+    McuType mcu = kMcuTypeUndetermined;
+    std::string file;
+    std::string output;
+};
+
+bool WriteImage(const std::uint8_t* image, const std::string& output) {
+    if (output.empty() || output == "-") {
+        return std::fwrite(image, 1, kImageSize, stdout) == kImageSize && std::fflush(stdout) == 0;
+    }
+    std::ofstream out(output, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(image), static_cast<std::streamsize>(kImageSize));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+int RunImage(const ImageOptions& options) {
+    const bool to_stdout = options.output.empty() || options.output == "-";
+    if (to_stdout && ::isatty(STDOUT_FILENO)) {
+        std::fprintf(stderr,
+                     "velkor-flash: the image is binary; name a file with -o, or redirect"
+                     " standard output\n");
+        return kExitUsage;
+    }
+    TerminalSink sink(stderr);
+    ScopedReportSink scope(sink);
+    auto image = MakeImageReader(options.mcu);
+    const int result = image->Load(options.file);
+    if (result != kLoadOk) {
+        return result;
+    }
+    if (!WriteImage(image->Buffer(), options.output)) {
+        std::fprintf(stderr, "velkor-flash: cannot write the image to %s\n",
+                     to_stdout ? "standard output" : options.output.c_str());
+        return kExitOutputFailed;
+    }
+    return kLoadOk;
+}
+
+}  // namespace
+
+void AddImageCommand(CLI::App& app, int& exit_code) {
+    auto options = std::make_shared<ImageOptions>();
+    CLI::App* command = app.add_subcommand(
+        "image",
+        "Load a firmware file as the tool does and write the whole 256 KiB image (0x00 where "
+        "the file has no data). Exit status: the load result, 0 read, 1 no memory, 2 cannot "
+        "open, 3 format error; 4 the image could not be written.");
+    AddMcuOption(*command, options->mcu);
+    command->add_option("FILE", options->file, "firmware file")->required();
+    command->add_option("-o,--output", options->output,
+                        "where the image goes (default: standard output)");
+    command->callback([options, &exit_code] { exit_code = RunImage(*options); });
+}
+
+}  // namespace velkor

@@ -1,0 +1,21 @@
+// velkor-flash: the tool's work from a command line, for scripts and hosts without a screen.
+#include <CLI/CLI.hpp>
+
+#include "cli/exit_codes.h"
+#include "cli/image_command.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"velkor-flash: head-unit MCU firmware and option tool"};
+    app.require_subcommand(1);
+    int exit_code = 0;
+    velkor::AddImageCommand(app, exit_code);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return velkor::kExitUsage;
+    }
+    return exit_code;
+}

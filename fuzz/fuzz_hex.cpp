@@ -1,0 +1,6 @@
+#include "fuzz/fuzz_image_reader.h"
+#include "image/hex_image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return velkor::fuzz::LoadFuzzInput<velkor::CHexImage>(data, size);
+}
