@@ -16,7 +16,6 @@ enum HexRecordType : std::uint8_t {
 
 // Fixed characters of a record: ':' count(2) offset(4) type(2) ... checksum(2).
 constexpr std::size_t kHexOverhead = 11;
-constexpr std::size_t kHexFirstData = 9;
 
 class HexLineParser final : public CFirmwareImage::LineParser {
   public:
