@@ -3,12 +3,14 @@
 
 #include "cli/exit_codes.h"
 #include "cli/image_command.h"
+#include "cli/query_command.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"velkor-flash: head-unit MCU firmware and option tool"};
     app.require_subcommand(1);
     int exit_code = 0;
     velkor::AddImageCommand(app, exit_code);
+    velkor::AddQueryCommand(app, exit_code);
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {

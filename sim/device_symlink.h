@@ -1,0 +1,28 @@
+// A stable name for the simulator's pseudo-terminal, whose own name changes from run to run,
+// so that a technician's settings ("ComPort") can stay the same.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace velkor::sim {
+
+class DeviceSymlink {
+  public:
+    DeviceSymlink() = default;
+    // Removes the link if it still points to the device it was made for.
+    ~DeviceSymlink();
+    DeviceSymlink(const DeviceSymlink&) = delete;
+    DeviceSymlink& operator=(const DeviceSymlink&) = delete;
+
+    // Makes `link` point to `device`, replacing an older symbolic link there but never any
+    // other kind of file. False with `error` set when that is not possible.
+    bool Create(const std::filesystem::path& link, const std::filesystem::path& device,
+                std::string& error);
+
+  private:
+    std::filesystem::path link_;
+    std::filesystem::path device_;
+};
+
+}  // namespace velkor::sim

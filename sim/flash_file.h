@@ -1,0 +1,15 @@
+// Flash content from a raw binary file, for a simulated unit that already holds a firmware.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "sim/flash_memory.h"
+
+namespace velkor::sim {
+
+// Writes the file's bytes into `flash` from address 0 on. On failure returns false with
+// `error` saying why (cannot be read, larger than the flash), and `flash` is unchanged.
+bool LoadFlashFile(const std::filesystem::path& file, FlashMemory& flash, std::string& error);
+
+}  // namespace velkor::sim

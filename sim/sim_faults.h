@@ -1,0 +1,41 @@
+// Faults the simulated MCU shows on demand.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace velkor::sim {
+
+// The queries a reply fault hits, as bits.
+enum QueryScope : unsigned {
+    kScopeVersion = 1u << 0,
+    kScopeChecksum = 1u << 1,
+    kScopeInformation = 1u << 2,
+    kScopeAllQueries = kScopeVersion | kScopeChecksum | kScopeInformation,
+};
+
+struct SimFaults {
+    // Reply faults: they hit the queries in `scope` only.
+    unsigned scope = kScopeAllQueries;
+    bool silent = false;  // no byte at all in answer
+    bool no_ack = false;  // the reply comes, its acknowledgement does not
+    std::string noise;    // unrelated bytes sent ahead of the acknowledgement
+    // Only this many bytes of the reply after the acknowledgement go out.
+    std::optional<std::size_t> cut_reply_after;
+    // The bytes after the acknowledgement come this many milliseconds apart.
+    std::optional<std::uint32_t> trickle_ms;
+
+    // Line faults: they hit everything the MCU sends.
+    std::uint32_t pace_baud = 0;  // 0: every reply arrives at once
+    // The line drops once this many bytes have been sent (shortly after, so that the host can
+    // still read the last of them) ...
+    std::optional<std::size_t> drop_after_bytes;
+    // ... or this many milliseconds after the simulator started, whichever comes first.
+    std::optional<std::uint32_t> drop_at_ms;
+
+    bool Hits(unsigned query) const { return (scope & query) != 0; }
+};
+
+}  // namespace velkor::sim

@@ -1,0 +1,189 @@
+// velkor-flash query against velkor-sim on a pseudo-terminal, in real time, as a technician
+// runs them.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "link/ascii_link.h"
+#include "link/link_context.h"
+#include "link/mcu_link.h"
+#include "platform/clock.h"
+#include "platform/posix_serial_port.h"
+#include "support/capture_sink.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+namespace velkor {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+
+const std::string kSimProgram = VELKOR_SIM_PROGRAM;
+const std::string kFlashProgram = VELKOR_FLASH_PROGRAM;
+
+// Generous bounds: these tests run in real time on machines of any speed.
+constexpr auto kStartTimeout = 10s;
+constexpr auto kRunTimeout = 30s;
+
+// A running velkor-sim and the device path it printed.
+class Simulator {
+  public:
+    explicit Simulator(std::vector<std::string> options) : process_(Args(std::move(options))) {
+        if (process_.started()) {
+            device_ = process_.ReadLine(kStartTimeout).value_or("");
+        }
+    }
+
+    const std::string& device() const { return device_; }
+    ChildProcess& process() { return process_; }
+
+  private:
+    static std::vector<std::string> Args(std::vector<std::string> options) {
+        options.insert(options.begin(), kSimProgram);
+        return options;
+    }
+
+    ChildProcess process_;
+    std::string device_;
+};
+
+struct QueryRun {
+    std::optional<int> status;
+    std::string out;
+    std::string err;
+    std::chrono::milliseconds took;
+};
+
+QueryRun RunQuery(const std::string& device, const std::string& model) {
+    const auto start = std::chrono::steady_clock::now();
+    ChildProcess query({kFlashProgram, "query", "--port", device, "--model", model});
+    QueryRun run;
+    run.status = query.Wait(kRunTimeout);
+    run.took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    run.out = query.out();
+    run.err = query.err();
+    return run;
+}
+
+std::string Hex8(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08X\n", value);
+    return text;
+}
+
+struct ModelRun {
+    const char* model;
+    const char* baud;  // the model's own line speed, so that replies take their real time
+};
+
+// Names the case in test listings.
+void PrintTo(const ModelRun& run, std::ostream* out) {
+    *out << run.model;
+}
+
+class QueryAgainstSimulator : public ::testing::TestWithParam<ModelRun> {};
+
+TEST_P(QueryAgainstSimulator, PrintsTheLogAndTheChecksumOfTheSimulatedFlash) {
+    const ModelRun& param = GetParam();
+    testing::TempDir dir;
+    std::string firmware(0x30000, '\0');
+    for (std::size_t i = 0; i < firmware.size(); ++i) {
+        firmware[i] = static_cast<char>((i * 13) ^ (i >> 8));
+    }
+    const std::string flash_file = dir.Write("flash.bin", firmware);
+    // 0x2000-0x2FFFF of the file, as the checksum range of an NEC or M3 unit would be.
+    const std::uint32_t expected = std::accumulate(
+        firmware.begin() + 0x2000, firmware.begin() + 0x30000, std::uint32_t{0},
+        [](std::uint32_t sum, char ch) { return sum + static_cast<std::uint8_t>(ch); });
+    for (std::uint32_t rest = expected; rest != 0; rest >>= 8) {
+        ASSERT_NE(rest & 0xFF, 0x0Du) << "a CR byte would end the ASCII reply early";
+    }
+
+    Simulator sim({"--model", param.model, "--family", "m3", "--baud", param.baud, "--version-text",
+                   "UNIT V4.01", "--info-text", R"(INFO 7\r\n)", "--flash-file", flash_file,
+                   "--checksum-range", "0x2000-0x2FFFF", "-v"});
+    ASSERT_FALSE(sim.device().empty()) << sim.process().err();
+
+    const QueryRun run = RunQuery(sim.device(), param.model);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, Hex8(expected));
+    EXPECT_EQ(run.err,
+              "======== MCU Version ========\nUNIT V4.01\n"
+              "======== MCU Information ========\nINFO 7\n");
+
+    sim.process().Signal(SIGTERM);
+    EXPECT_EQ(sim.process().Wait(kRunTimeout), 0);
+    EXPECT_NE(sim.process().err().find("host -> MCU"), std::string::npos) << "-v logs traffic";
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModels, QueryAgainstSimulator,
+                         ::testing::Values(ModelRun{"r3360", "19200"}, ModelRun{"j5", "38400"}),
+                         [](const auto& test) { return std::string(test.param.model); });
+
+TEST(QueryAgainstSilentSimulator, FailsAfterTheTwoSecondAcknowledgementWait) {
+    for (const char* model : {"r3360", "j5"}) {
+        SCOPED_TRACE(model);
+        Simulator sim({"--model", model, "--silent"});
+        ASSERT_FALSE(sim.device().empty()) << sim.process().err();
+
+        const QueryRun run = RunQuery(sim.device(), model);
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "======== MCU Version ========\nMCU no respone\n");
+        EXPECT_GE(run.took, 1900ms);
+        EXPECT_LE(run.took, 10000ms);
+    }
+}
+
+TEST(QueryAgainstDroppingSimulator, FailsWhenTheLineGoesAwayMidReply) {
+    Simulator sim({"--model", "r3360", "--drop-after-bytes", "5"});
+    ASSERT_FALSE(sim.device().empty()) << sim.process().err();
+    const QueryRun run = RunQuery(sim.device(), "r3360");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.out, "");
+}
+
+TEST(QueryOnAPortInUse, FailsWithTheReasonInPlainWords) {
+    Simulator sim({"--model", "r3360"});
+    ASSERT_FALSE(sim.device().empty()) << sim.process().err();
+    testing::ScopedCapture capture;
+    RealClock clock;
+    PosixSerialPort port;
+    LinkContext context(port, clock);
+    CAsciiLink holder(context);
+    ASSERT_EQ(holder.Open(sim.device(), holder.baud_rate()), kOpenOk);
+
+    const QueryRun run = RunQuery(sim.device(), "r3360");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Can not open serial port " + sim.device() +
+                           ": another program holds it; close that program and try again\n");
+    EXPECT_EQ(holder.QueryVersion(), 0) << "the holder's port is untouched";
+}
+
+TEST(SimulatorProgram, ServesThroughItsSymlinkAndEndsCleanlyOnInterrupt) {
+    testing::TempDir dir;
+    const std::string link = (dir.path() / "ttyVELKOR").string();
+    Simulator sim({"--model", "j5", "--symlink", link});
+    ASSERT_FALSE(sim.device().empty()) << sim.process().err();
+    EXPECT_EQ(std::filesystem::read_symlink(link), sim.device());
+
+    const QueryRun run = RunQuery(link, "j5");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "03FC0000\n");
+
+    sim.process().Signal(SIGINT);
+    EXPECT_EQ(sim.process().Wait(kRunTimeout), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+}
+
+}  // namespace
+}  // namespace velkor
