@@ -28,6 +28,11 @@ std::uint32_t WorkerHandOff::Take() {
     return command;
 }
 
+std::uint32_t WorkerHandOff::pending() {
+    std::lock_guard lock(mutex_);
+    return pending_;
+}
+
 void WorkerHandOff::Stop() {
     {
         std::lock_guard lock(mutex_);

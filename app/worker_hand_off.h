@@ -22,6 +22,9 @@ class WorkerHandOff {
     // taken yet already counts as work: the worker is about to run it.
     bool idle() const { return idle_.load(); }
 
+    // The command stored and not yet taken; 0 when none.
+    std::uint32_t pending();
+
     // Ends every present and future Take() with 0.
     void Stop();
     bool stopping() const { return stopping_.load(); }

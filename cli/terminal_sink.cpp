@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/text.h"
+
 namespace velkor {
 
 TerminalSink::TerminalSink(std::FILE* out) : out_(out), draw_progress_(::isatty(fileno(out))) {}
@@ -19,14 +21,7 @@ TerminalSink::~TerminalSink() {
 void TerminalSink::AppendText(std::string_view text) {
     std::lock_guard lock(mutex_);
     ClearBar();
-    std::string plain;
-    plain.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
-        plain.push_back(text[i]);
-    }
+    const std::string plain = ToPlainLineEnds(text);
     std::fwrite(plain.data(), 1, plain.size(), out_);
     std::fflush(out_);
 }

@@ -17,4 +17,16 @@ std::string Latin1ToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string ToPlainLineEnds(std::string_view text) {
+    std::string plain;
+    plain.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        plain.push_back(text[i]);
+    }
+    return plain;
+}
+
 }  // namespace velkor
