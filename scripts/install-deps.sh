@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   srecord
+  xvfb xauth libx11-dev
+  qt6-base-dev libgl-dev fonts-liberation
   clang libclang-rt-dev clang-format
 )
 

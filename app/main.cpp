@@ -1,0 +1,20 @@
+// velkor-tool: the full-screen update tool.
+#include <QApplication>
+
+#include "app/update_session.h"
+#include "app/update_tool_app.h"
+#include "platform/clock.h"
+#include "platform/posix_serial_port.h"
+#include "platform/x11_unit_shell.h"
+#include "settings/settings_location.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    velkor::RealClock clock;
+    velkor::PosixSerialPort port;
+    velkor::X11UnitShell shell;
+    velkor::UpdateSession session(port, clock,
+                                  velkor::SettingsFilePath(velkor::RunningExecutablePath()));
+    velkor::CUpdateToolApp tool(shell, clock);
+    return tool.InitInstance(session);
+}

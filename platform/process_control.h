@@ -1,0 +1,20 @@
+// Starting, inspecting and ending other programs of the unit by process id.
+#pragma once
+
+#include <string>
+
+namespace velkor {
+
+// Starts `program` (looked up on PATH unless it holds a slash) in a session of its own and
+// returns once it has been executed, without waiting for it to end. It is not our child, so
+// no zombie is left behind whenever it ends. False when it could not be started.
+bool StartDetached(const std::string& program);
+
+// The path of the executable the process runs; empty when it cannot be read.
+std::string ExecutablePath(int process);
+
+// Ends the process with SIGKILL. Ids that would signal a group or every process, and the
+// tool's own id, are refused, so a bogus window property cannot take the tool down.
+bool KillProcess(int process);
+
+}  // namespace velkor
