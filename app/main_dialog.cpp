@@ -25,6 +25,7 @@
 #include "app/sequence_messages.h"
 #include "app/start_up.h"
 #include "app/worker_steps.h"
+#include "picker/firmware_file_browser.h"
 #include "platform/text.h"
 #include "settings/option_lists.h"
 #include "settings/update_type_dialog.h"
@@ -189,8 +190,8 @@ void CUpdateToolDlg::PlaceControls() {
                                ? std::min(place.height, grid_.Y(40))
                                : place.height;
         control->setGeometry(place.x, place.y, place.width, height);
-        if (place.text) {
-            SetControlText(place.id, *place.text);
+        if (place.text != nullptr) {
+            SetControlText(place.id, place.text);
         }
         control->setVisible(place.shown);
         control->setEnabled(place.enabled);
@@ -373,8 +374,9 @@ std::optional<TypeChoice> CUpdateToolDlg::RunTypeDialog(const TypeChoice& curren
     return TypeChoice{dialog.m_nAppType, dialog.m_nMcuType, dialog.m_nSlave};
 }
 
-std::optional<std::string> CUpdateToolDlg::RunFileBrowser(const std::string& /*info_text*/) {
-    return std::nullopt;
+std::optional<std::string> CUpdateToolDlg::RunFileBrowser(const std::string& info_text) {
+    return RunFirmwareFileBrowser(this, session_.state.mcu_type, info_text,
+                                  session_.state.program_directory.string());
 }
 
 void CUpdateToolDlg::Quit() {

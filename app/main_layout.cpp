@@ -53,7 +53,7 @@ std::vector<Placement> InitialMainLayout(const DesignGrid& g) {
         return Placement{id, x, yb, g.X(90), g.Y(60), shown};
     };
     auto checksum = [&](int id, int x, int y, const char* text) {
-        return Placement{id, x, y, g.X(200), g.Y(30), true, false, std::string(text)};
+        return Placement{id, x, y, g.X(200), g.Y(30), true, false, text};
     };
 
     return {

@@ -1,8 +1,6 @@
 // Where the main window's controls go, on the design grid.
 #pragma once
 
-#include <optional>
-#include <string>
 #include <vector>
 
 #include "app/design_grid.h"
@@ -11,7 +9,7 @@ namespace velkor {
 
 struct Placement {
     Placement(int control, int left, int top, int w, int h, bool is_shown = true,
-              bool is_enabled = true, std::optional<std::string> new_text = std::nullopt)
+              bool is_enabled = true, const char* new_text = nullptr)
         : id(control),
           x(left),
           y(top),
@@ -19,7 +17,7 @@ struct Placement {
           height(h),
           shown(is_shown),
           enabled(is_enabled),
-          text(std::move(new_text)) {}
+          text(new_text) {}
 
     int id = 0;
     int x = 0;
@@ -28,7 +26,8 @@ struct Placement {
     int height = 0;
     bool shown = true;
     bool enabled = true;
-    std::optional<std::string> text;
+    // The text the control is given, if any.
+    const char* text = nullptr;
 };
 
 // The layout the main window takes at start, in the order the controls are placed.
