@@ -1,12 +1,12 @@
 // The main window and the update type dialog, offscreen, with the screen size set by the test.
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QCheckBox>
 #include <QTest>
 
 #include "app/control_ids.h"
@@ -44,7 +44,7 @@ struct Fixture {
 class MainDialogTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void LayoutOnTheDesignGrid_data() {
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
@@ -52,11 +52,11 @@ private slots:
         QTest::addColumn<QRect>("log");
         QTest::addColumn<QRect>("progress");
         QTest::addColumn<int>("panel_x");
-        QTest::newRow("800x480") << 800 << 480 << QRect(700, 410, 90, 60)
-                                 << QRect(5, 45, 515, 340) << QRect(5, 385, 785, 15) << 520;
+        QTest::newRow("800x480") << 800 << 480 << QRect(700, 410, 90, 60) << QRect(5, 45, 515, 340)
+                                 << QRect(5, 385, 785, 15) << 520;
         // Each product is truncated on its own: 480 * 5 / 800 = 3, 272 * 5 / 480 = 2, ...
-        QTest::newRow("480x272") << 480 << 272 << QRect(420, 233, 54, 34)
-                                 << QRect(3, 24, 309, 192) << QRect(3, 216, 471, 15) << 312;
+        QTest::newRow("480x272") << 480 << 272 << QRect(420, 233, 54, 34) << QRect(3, 24, 309, 192)
+                                 << QRect(3, 216, 471, 15) << 312;
     }
     void LayoutOnTheDesignGrid() {
         QFETCH(int, width);
@@ -133,10 +133,13 @@ private slots:
         QTest::addColumn<bool>("slave");
         QTest::addColumn<bool>("full");
         QTest::addColumn<bool>("panel");
-        QTest::newRow("M3 on R3360") << int(kAppTypeR3360) << int(kMcuTypeM3) << false << true << true;
+        QTest::newRow("M3 on R3360")
+            << int(kAppTypeR3360) << int(kMcuTypeM3) << false << true << true;
         QTest::newRow("M3 on J5") << int(kAppTypeJ5) << int(kMcuTypeM3) << false << true << true;
-        QTest::newRow("STM8 on J5") << int(kAppTypeJ5) << int(kMcuTypeStm8) << false << true << true;
-        QTest::newRow("STM8 on R3360") << int(kAppTypeR3360) << int(kMcuTypeStm8) << false << false << true;
+        QTest::newRow("STM8 on J5")
+            << int(kAppTypeJ5) << int(kMcuTypeStm8) << false << true << true;
+        QTest::newRow("STM8 on R3360")
+            << int(kAppTypeR3360) << int(kMcuTypeStm8) << false << false << true;
         QTest::newRow("NEC on J5") << int(kAppTypeJ5) << int(kMcuTypeNec) << false << false << true;
         QTest::newRow("slave") << int(kAppTypeJ5) << int(kMcuTypeM3) << true << false << false;
         QTest::newRow("no family") << int(kAppTypeJ5) << 0 << false << false << false;
@@ -232,8 +235,7 @@ private slots:
         QCOMPARE(checked(CUpdateType::kIdJ5), app == 2);
         QCOMPARE(checked(CUpdateType::kIdM3), mcu == 3);
         QCOMPARE(checked(CUpdateType::kIdSlave), slave != 0);
-        QCOMPARE(dialog.Control(CUpdateType::kIdMcuGroup)->geometry(),
-                 QRect(400, 10, 390, 250));
+        QCOMPARE(dialog.Control(CUpdateType::kIdMcuGroup)->geometry(), QRect(400, 10, 390, 250));
         QCOMPARE(dialog.Control(CUpdateType::kIdCancel)->geometry(), QRect(440, 350, 110, 60));
         QCOMPARE(qobject_cast<QAbstractButton*>(dialog.Control(CUpdateType::kIdStm8))->text(),
                  QStringLiteral("ST8"));
