@@ -1,9 +1,11 @@
 // velkor-flash: the tool's work from a command line, for scripts and hosts without a screen.
 #include <CLI/CLI.hpp>
 
+#include "cli/config_command.h"
 #include "cli/exit_codes.h"
 #include "cli/image_command.h"
 #include "cli/query_command.h"
+#include "cli/write_command.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"velkor-flash: head-unit MCU firmware and option tool"};
@@ -11,6 +13,8 @@ int main(int argc, char** argv) {
     int exit_code = 0;
     velkor::AddImageCommand(app, exit_code);
     velkor::AddQueryCommand(app, exit_code);
+    velkor::AddWriteCommand(app, exit_code);
+    velkor::AddConfigCommand(app, exit_code);
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {

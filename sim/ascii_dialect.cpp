@@ -14,6 +14,11 @@ bool LineIs(const Bytes& line, std::string_view command) {
         [](std::uint8_t byte, char ch) { return byte == static_cast<std::uint8_t>(ch); });
 }
 
+// '$' 'W', three option letters, CR LF.
+bool IsOptionCommand(const Bytes& line) {
+    return line.size() == kAsciiOptionCommandLength && line[1] == kAsciiOptionCommandTag;
+}
+
 void Append(Bytes& bytes, std::string_view text) {
     bytes.insert(bytes.end(), text.begin(), text.end());
 }
@@ -53,13 +58,20 @@ SimCommand AsciiDialect::Classify(Bytes line) {
         command.kind = SimCommandKind::kQueryChecksum;
     } else if (LineIs(text, kAsciiQueryInformation)) {
         command.kind = SimCommandKind::kQueryInformation;
+    } else if (LineIs(text, kAsciiEnterMainProgramming)) {
+        command.kind = SimCommandKind::kEnterMainProgramming;
+    } else if (LineIs(text, kAsciiEnterMainProgrammingV4)) {
+        command.kind = SimCommandKind::kEnterMainProgrammingV4;
+    } else if (LineIs(text, kAsciiEnterSlaveProgramming)) {
+        command.kind = SimCommandKind::kEnterSlaveProgramming;
+    } else if (IsOptionCommand(text)) {
+        command.kind = SimCommandKind::kConfigure;
     } else if (std::any_of(std::begin(kAsciiPrelude), std::end(kAsciiPrelude),
                            [&](const auto& step) { return LineIs(text, step.command); })) {
         command.kind = SimCommandKind::kPrelude;
     }
-    command.wants_ack = command.kind == SimCommandKind::kQueryVersion ||
-                        command.kind == SimCommandKind::kQueryChecksum ||
-                        command.kind == SimCommandKind::kQueryInformation;
+    command.wants_ack =
+        command.kind != SimCommandKind::kPrelude && command.kind != SimCommandKind::kUnknown;
     return command;
 }
 

@@ -2,9 +2,17 @@
 // are acknowledgement "@\r\n", "$V" text CR LF, and "CS:" four raw bytes CR LF.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "sim/mcu_dialect.h"
 
 namespace velkor::sim {
+
+// The unit option command: '$' 'W', the TV, hand-brake and RDS letters, CR LF.
+inline constexpr std::size_t kAsciiOptionCommandLength = 7;
+inline constexpr std::uint8_t kAsciiOptionCommandTag = 'W';
+inline constexpr std::size_t kAsciiOptionLettersAt = 2;
 
 class AsciiDialect final : public McuDialect {
   public:

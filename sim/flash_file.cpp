@@ -29,4 +29,18 @@ bool LoadFlashFile(const std::filesystem::path& file, FlashMemory& flash, std::s
     return true;
 }
 
+bool SaveFlashFile(const std::filesystem::path& file, const FlashMemory& flash,
+                   std::string& error) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    const auto bytes = flash.bytes();
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        error = "cannot write " + file.string();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace velkor::sim

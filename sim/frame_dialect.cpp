@@ -23,6 +23,15 @@ SimCommandKind KindOf(std::uint8_t code, const Bytes& payload) {
     if (Matches(kFrameQueryInformation, code, payload)) {
         return SimCommandKind::kQueryInformation;
     }
+    if (Matches(kFrameEnterMainProgramming, code, payload)) {
+        return SimCommandKind::kEnterMainProgramming;
+    }
+    if (Matches(kFrameEnterSlaveProgramming, code, payload)) {
+        return SimCommandKind::kEnterSlaveProgramming;
+    }
+    if (code == kFrameConfigurationCode) {
+        return SimCommandKind::kConfigure;
+    }
     if (std::any_of(std::begin(kFramePrelude), std::end(kFramePrelude),
                     [&](const auto& step) { return Matches(step.command, code, payload); })) {
         return SimCommandKind::kPrelude;
@@ -43,6 +52,16 @@ Bytes ReplyFrame(std::uint8_t reply_code, std::span<const std::uint8_t> payload)
 }
 
 }  // namespace
+
+std::span<const std::uint8_t> FramePayload(const SimCommand& command) {
+    // FF, mode, code, length, payload, check
+    constexpr std::size_t kPayloadAt = 4;
+    const Bytes& frame = command.received;
+    if (frame.size() < kFrameOverhead) {
+        return {};
+    }
+    return std::span(frame).subspan(kPayloadAt, frame.size() - kFrameOverhead);
+}
 
 std::optional<SimCommand> FrameDialect::Feed(std::uint8_t byte) {
     switch (state_) {

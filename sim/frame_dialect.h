@@ -3,9 +3,14 @@
 // acknowledgement FF 55 code 01, and reply frames FF AA reply-code n payload check.
 #pragma once
 
+#include <span>
+
 #include "sim/mcu_dialect.h"
 
 namespace velkor::sim {
+
+// The payload of a command frame the dialect recognised.
+std::span<const std::uint8_t> FramePayload(const SimCommand& command);
 
 class FrameDialect final : public McuDialect {
   public:

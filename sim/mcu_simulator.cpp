@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <string>
 
+#include "sim/ascii_dialect.h"
+#include "sim/frame_dialect.h"
+#include "sim/unit_option_store.h"
+
 namespace velkor::sim {
 namespace {
 
@@ -22,24 +26,39 @@ Bytes BytesOf(std::string_view text) {
 }  // namespace
 
 McuSimulator::McuSimulator(SimConfig config, std::uint32_t start_ms)
-    : faults_(std::move(config.faults)),
+    : model_(config.model),
+      family_(config.family),
+      faults_(std::move(config.faults)),
       reply_delay_ms_(config.reply_delay_ms),
       unit_(std::move(config.version_text), std::move(config.information_text),
             std::move(config.main_flash), config.checksum_range),
       dialect_(MakeMcuDialect(config.model)),
       timeline_(start_ms),
-      line_(faults_.pace_baud, faults_.drop_after_bytes) {}
+      receive_line_(faults_.pace_baud),
+      line_(faults_.pace_baud, faults_.drop_after_bytes) {
+    if (const auto format = BootLoaderRecordFormat(model_, family_)) {
+        boot_loader_.emplace(*format, std::move(config.record_status), faults_);
+    }
+}
 
 TimedBytes McuSimulator::Receive(std::span<const std::uint8_t> bytes, std::uint32_t now_ms) {
     const std::uint64_t now_ns = timeline_.Observe(now_ms);
     TimedBytes sent;
-    if (const auto drop = DropNs(); drop && now_ns >= *drop) {
-        return sent;
-    }
     std::vector<LineByte> out;
     for (std::uint8_t byte : bytes) {
-        if (auto command = dialect_->Feed(byte)) {
-            Handle(*command, now_ns, out);
+        // Bytes count from the moment they are in, so a paced line delays every answer.
+        const std::uint64_t in_ns = receive_line_.Arrive(now_ns);
+        // A line hung up by the boot loader takes nothing more at once; the host notices
+        // only once its reads fail.
+        if (const auto drop = DropNs(); boot_loader_drop_ns_ || (drop && in_ns >= *drop)) {
+            break;
+        }
+        if (programming()) {
+            if (auto outcome = boot_loader_->Feed(byte)) {
+                Conclude(*outcome, in_ns, out);
+            }
+        } else if (auto command = dialect_->Feed(byte)) {
+            Handle(*command, in_ns, out);
         }
     }
     sent.reserve(out.size());
@@ -51,9 +70,12 @@ TimedBytes McuSimulator::Receive(std::span<const std::uint8_t> bytes, std::uint3
 
 std::optional<std::uint64_t> McuSimulator::DropNs() const {
     std::optional<std::uint64_t> drop = line_.DropNs();
+    const auto earliest = [&drop](std::uint64_t at) { drop = drop ? std::min(*drop, at) : at; };
     if (faults_.drop_at_ms) {
-        const std::uint64_t at = *faults_.drop_at_ms * kNsPerMs;
-        drop = drop ? std::min(*drop, at) : at;
+        earliest(std::uint64_t{*faults_.drop_at_ms} * kNsPerMs);
+    }
+    if (boot_loader_drop_ns_) {
+        earliest(*boot_loader_drop_ns_);
     }
     return drop;
 }
@@ -82,11 +104,85 @@ void McuSimulator::Handle(const SimCommand& command, std::uint64_t now_ns,
         case SimCommandKind::kQueryInformation:
             Answer(command, BytesOf(unit_.information_text()), kScopeInformation, now_ns, out);
             break;
+        case SimCommandKind::kEnterMainProgramming:
+        case SimCommandKind::kEnterMainProgrammingV4:
+        case SimCommandKind::kEnterSlaveProgramming:
+            EnterProgramming(command, now_ns, out);
+            break;
+        case SimCommandKind::kConfigure:
+            Configure(command, now_ns, out);
+            break;
         case SimCommandKind::kPrelude:
         case SimCommandKind::kUnknown:
         case SimCommandKind::kCorrupted:
             break;
     }
+}
+
+void McuSimulator::EnterProgramming(const SimCommand& command, std::uint64_t now_ns,
+                                    std::vector<LineByte>& out) {
+    if (!boot_loader_) {
+        Log("no MCU family given: the entry command is ignored");
+        return;
+    }
+    if (!TakesEntryCommand(command.kind, model_, family_, unit_.version_text())) {
+        Log("not the entry command of this unit: ignored");
+        return;
+    }
+    if (faults_.Hits(kScopeProgramming) && faults_.silent) {
+        Log("fault: silent, the boot loader does not start");
+        return;
+    }
+    const bool slave = command.kind == SimCommandKind::kEnterSlaveProgramming;
+    boot_loader_->Start(slave ? unit_.slave_flash() : unit_.main_flash());
+    Log(slave ? "boot loader started: slave MCU" : "boot loader started: main MCU");
+    Answer(command, {}, kScopeProgramming, now_ns, out);
+    if (faults_.drop_after_records == 0u) {
+        Log("fault: line dropped before the first record");
+        DropLineAfter(now_ns, out);
+    }
+}
+
+void McuSimulator::Configure(const SimCommand& command, std::uint64_t now_ns,
+                             std::vector<LineByte>& out) {
+    // The ASCII dialect recognises the command only with its three letters in place.
+    const auto values =
+        model_ == kAppTypeJ5
+            ? ReadOptionFrame(family_, FramePayload(command))
+            : ReadOptionLetters(std::span(command.received).subspan(kAsciiOptionLettersAt, 3));
+    if (!values) {
+        Log("not an option command of this unit: ignored");
+        return;
+    }
+    if (faults_.Hits(kScopeConfiguration) && faults_.silent) {
+        Log("fault: silent, the options stay as they were");
+        return;
+    }
+    std::string text = unit_.version_text();
+    StoreOptions(model_, family_, *values, text);
+    unit_.set_version_text(text);
+    Log("unit options stored, version text now \"" + text + "\"");
+    Answer(command, {}, kScopeConfiguration, now_ns, out);
+}
+
+void McuSimulator::Conclude(const BootLoader::Outcome& outcome, std::uint64_t now_ns,
+                            std::vector<LineByte>& out) {
+    if (!outcome.note.empty()) {
+        Log(outcome.note);
+    }
+    const std::uint64_t start_ns = now_ns + std::uint64_t{reply_delay_ms_} * kNsPerMs;
+    line_.Send(outcome.answer, start_ns, 0, out);
+    if (outcome.drop_line) {
+        DropLineAfter(now_ns, out);
+    }
+    if (!programming()) {
+        Log("programming mode left; MCU checksum " + Hex32(unit_.Checksum()));
+    }
+}
+
+void McuSimulator::DropLineAfter(std::uint64_t now_ns, const std::vector<LineByte>& out) {
+    const std::uint64_t last = out.empty() ? now_ns : std::max(now_ns, out.back().arrival_ns);
+    boot_loader_drop_ns_ = last + TransmitLine::kDropDelayMs * kNsPerMs;
 }
 
 void McuSimulator::Answer(const SimCommand& command, Bytes reply, unsigned scope,

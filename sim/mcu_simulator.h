@@ -5,8 +5,8 @@
 //
 // Received bytes go to the dialect of the unit's model, which recognises commands; each
 // command is answered from the unit's state, shaped by the faults, and scheduled on the
-// transmit line. A boot loader will take the bytes instead of the dialect while the MCU is
-// being programmed.
+// transmit line. While the MCU is being programmed the boot loader of its family takes the
+// bytes instead of the dialect.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,9 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/boot_loader.h"
 #include "sim/mcu_dialect.h"
+#include "sim/receive_line.h"
 #include "sim/sim_config.h"
 #include "sim/simulated_unit.h"
 #include "sim/tick_timeline.h"
@@ -46,20 +48,36 @@ class McuSimulator {
 
     SimulatedUnit& unit() { return unit_; }
 
+    // True while the boot loader takes the received bytes.
+    bool programming() const { return boot_loader_ && boot_loader_->active(); }
+
   private:
     std::optional<std::uint64_t> DropNs() const;
     void Handle(const SimCommand& command, std::uint64_t now_ns, std::vector<LineByte>& out);
+    void EnterProgramming(const SimCommand& command, std::uint64_t now_ns,
+                          std::vector<LineByte>& out);
+    void Configure(const SimCommand& command, std::uint64_t now_ns, std::vector<LineByte>& out);
+    void Conclude(const BootLoader::Outcome& outcome, std::uint64_t now_ns,
+                  std::vector<LineByte>& out);
+    // Hangs the line up shortly after the last byte sent so far.
+    void DropLineAfter(std::uint64_t now_ns, const std::vector<LineByte>& out);
     // Sends acknowledgement and reply of a query in `scope`, with the faults that hit it.
     void Answer(const SimCommand& command, Bytes reply, unsigned scope, std::uint64_t now_ns,
                 std::vector<LineByte>& out);
     void Log(std::string_view text) const;
 
+    AppType model_;
+    McuType family_;
     SimFaults faults_;
     std::uint32_t reply_delay_ms_;
     SimulatedUnit unit_;
     std::unique_ptr<McuDialect> dialect_;
+    // None when the family is undetermined: such a unit cannot be programmed.
+    std::optional<BootLoader> boot_loader_;
     TickTimeline timeline_;
+    ReceiveLine receive_line_;
     TransmitLine line_;
+    std::optional<std::uint64_t> boot_loader_drop_ns_;
     EventLog event_log_;
     bool drop_reported_ = false;
 };

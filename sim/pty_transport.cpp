@@ -55,6 +55,11 @@ int PtyTransport::Serve(int stop_fd) {
             return errno;
         }
         if (entries[0].revents != 0) {
+            // What the tool wrote before it ended (an end record, say) still counts: the MCU
+            // would have received it.
+            if (!dropped_) {
+                DrainInput();
+            }
             return 0;
         }
         if (dropped_) {
@@ -117,6 +122,18 @@ int PtyTransport::ReadInput() {
     const TimedBytes answer = simulator_.Receive(received, clock_.NowMs());
     pending_.insert(pending_.end(), answer.begin(), answer.end());
     return 0;
+}
+
+void PtyTransport::DrainInput() {
+    // More than the terminal's buffers hold, and a bound should the device keep reporting
+    // input that a read does not deliver.
+    constexpr int kMaxChunks = 64;
+    for (int chunk = 0; chunk < kMaxChunks; ++chunk) {
+        pollfd entry{terminal_.master_fd(), POLLIN, 0};
+        if (::poll(&entry, 1, 0) <= 0 || (entry.revents & POLLIN) == 0 || ReadInput() != 0) {
+            return;
+        }
+    }
 }
 
 void PtyTransport::Log(std::string_view text) const {

@@ -34,6 +34,8 @@ class PtyTransport {
     // Milliseconds until the next thing to do, or -1 when only input can start anything.
     int NextWakeMs(std::uint32_t now_ms, bool output_blocked) const;
     int ReadInput();
+    // Takes whatever the tool has written and not yet been read.
+    void DrainInput();
     void Log(std::string_view text) const;
 
     PseudoTerminal& terminal_;

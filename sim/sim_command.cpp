@@ -10,6 +10,14 @@ std::string_view DescribeCommand(SimCommandKind kind) {
             return "checksum query";
         case SimCommandKind::kQueryInformation:
             return "information query";
+        case SimCommandKind::kEnterMainProgramming:
+            return "programming entry, main MCU";
+        case SimCommandKind::kEnterMainProgrammingV4:
+            return "programming entry, main MCU from version 4 on";
+        case SimCommandKind::kEnterSlaveProgramming:
+            return "programming entry, slave MCU";
+        case SimCommandKind::kConfigure:
+            return "unit option command";
         case SimCommandKind::kPrelude:
             return "prelude command (ignored)";
         case SimCommandKind::kUnknown:

@@ -12,7 +12,13 @@ enum class SimCommandKind {
     kQueryVersion,
     kQueryChecksum,
     kQueryInformation,
-    kPrelude,    // accepted and ignored
+    kPrelude,  // accepted and ignored
+    // Into the boot loader, for the main MCU, the main MCU of a unit from major version 4 on,
+    // or the slave MCU.
+    kEnterMainProgramming,
+    kEnterMainProgrammingV4,
+    kEnterSlaveProgramming,
+    kConfigure,  // the unit options; the letters or option bytes are in `received`
     kUnknown,    // well-formed, but not a command this MCU knows: ignored
     kCorrupted,  // a frame with a wrong check byte, or a line too long to be a command
 };

@@ -1,16 +1,19 @@
 #include "sim/sim_config.h"
 
+#include "sim/record_format.h"
+#include "sim/unit_identity.h"
+
 namespace velkor::sim {
 
-SimConfig DefaultSimConfig(AppType model) {
+SimConfig DefaultSimConfig(AppType model, McuType family) {
     SimConfig config;
     config.model = model;
-    if (model == kAppTypeJ5) {
-        config.version_text = "J5_MCU_V3.10";
-        config.information_text = "J5 simulated MCU\r\n";
-    } else {
-        config.version_text = "R3360_MCU_V3.10";
-        config.information_text = "R3360 simulated MCU\r\n";
+    config.family = family;
+    UnitTexts texts = DefaultUnitTexts(model, family);
+    config.version_text = std::move(texts.version);
+    config.information_text = std::move(texts.information);
+    if (const auto range = ProgrammedRange(family)) {
+        config.checksum_range = *range;
     }
     return config;
 }

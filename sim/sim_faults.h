@@ -8,17 +8,21 @@
 
 namespace velkor::sim {
 
-// The queries a reply fault hits, as bits.
+// The commands a reply fault hits, as bits.
 enum QueryScope : unsigned {
     kScopeVersion = 1u << 0,
     kScopeChecksum = 1u << 1,
     kScopeInformation = 1u << 2,
     kScopeAllQueries = kScopeVersion | kScopeChecksum | kScopeInformation,
+    kScopeConfiguration = 1u << 3,  // the unit option command
+    kScopeProgramming = 1u << 4,    // the programming entry command
+    kScopeAll = kScopeAllQueries | kScopeConfiguration | kScopeProgramming,
 };
 
 struct SimFaults {
-    // Reply faults: they hit the queries in `scope` only.
-    unsigned scope = kScopeAllQueries;
+    // Reply faults: they hit the commands in `scope` only. A silent MCU does not act on the
+    // command either; one that only loses the acknowledgement does.
+    unsigned scope = kScopeAll;
     bool silent = false;  // no byte at all in answer
     bool no_ack = false;  // the reply comes, its acknowledgement does not
     std::string noise;    // unrelated bytes sent ahead of the acknowledgement
@@ -34,6 +38,11 @@ struct SimFaults {
     std::optional<std::size_t> drop_after_bytes;
     // ... or this many milliseconds after the simulator started, whichever comes first.
     std::optional<std::uint32_t> drop_at_ms;
+
+    // Boot loader faults, counting data records from 1. After record k the boot loader ...
+    std::optional<std::size_t> stop_after_records;    // ... answers nothing more
+    std::optional<std::size_t> no_dot_after_records;  // ... sends status without the '.'
+    std::optional<std::size_t> drop_after_records;    // ... hangs the line up
 
     bool Hits(unsigned query) const { return (scope & query) != 0; }
 };

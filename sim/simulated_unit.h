@@ -1,5 +1,6 @@
-// The MCU of a simulated head unit apart from its serial line: what it reports and what its
-// flash holds. The queries read it; the boot loader and the option commands are to change it.
+// The MCUs of a simulated head unit apart from their serial line: what the main MCU reports,
+// and what its flash and the slave MCU's flash hold. The queries read it; the boot loader and
+// the option command change it.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,9 @@ class SimulatedUnit {
 
     FlashMemory& main_flash() { return main_flash_; }
     const FlashMemory& main_flash() const { return main_flash_; }
+    // Erased until the slave MCU is programmed.
+    FlashMemory& slave_flash() { return slave_flash_; }
+    const FlashMemory& slave_flash() const { return slave_flash_; }
     FlashRange checksum_range() const { return checksum_range_; }
 
     // What the checksum query reports: the byte sum of the main flash over the checksum range.
@@ -35,6 +39,7 @@ class SimulatedUnit {
     std::string version_text_;
     std::string information_text_;
     FlashMemory main_flash_;
+    FlashMemory slave_flash_;
     FlashRange checksum_range_;
 };
 

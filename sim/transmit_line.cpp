@@ -13,9 +13,12 @@ constexpr std::uint64_t kNsPerSecond = 1'000'000'000;
 
 }  // namespace
 
+std::uint64_t ByteTimeNs(std::uint32_t pace_baud) {
+    return pace_baud == 0 ? 0 : kBitsPerByte * kNsPerSecond / pace_baud;
+}
+
 TransmitLine::TransmitLine(std::uint32_t pace_baud, std::optional<std::size_t> drop_after_bytes)
-    : byte_ns_(pace_baud == 0 ? 0 : kBitsPerByte * kNsPerSecond / pace_baud),
-      drop_after_bytes_(drop_after_bytes) {}
+    : byte_ns_(ByteTimeNs(pace_baud)), drop_after_bytes_(drop_after_bytes) {}
 
 void TransmitLine::Send(std::span<const std::uint8_t> bytes, std::uint64_t earliest_ns,
                         std::uint64_t gap_ns, std::vector<LineByte>& out) {

@@ -10,6 +10,9 @@
 
 namespace velkor::sim {
 
+// How long one byte takes on a line of `pace_baud` (8N1: ten bit times); 0 for an unpaced line.
+std::uint64_t ByteTimeNs(std::uint32_t pace_baud);
+
 struct LineByte {
     std::uint64_t arrival_ns;  // when the host has the whole byte, on the simulator's timeline
     std::uint8_t byte;

@@ -1,22 +1,24 @@
 // velkor-sim: a simulated head unit on a pseudo-terminal. It prints the device path as the
-// first line of standard output and answers as the unit's MCU until SIGINT or SIGTERM.
+// first line of standard output and answers as the unit's MCU until SIGINT or SIGTERM; its
+// firmware subcommand writes firmware files for such a unit.
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
 #include "sim/device_symlink.h"
+#include "sim/firmware_command.h"
 #include "sim/flash_file.h"
 #include "sim/mcu_simulator.h"
 #include "sim/option_text.h"
 #include "sim/pseudo_terminal.h"
 #include "sim/pty_transport.h"
 #include "sim/stop_signals.h"
+#include "sim/unit_names.h"
 
 namespace velkor::sim {
 namespace {
@@ -32,8 +34,11 @@ struct SimOptions {
     std::string information_text;
     int flash_fill = kErasedFlashByte;
     std::string flash_file;
+    std::string flash_out;
+    std::string slave_flash_out;
     std::string checksum_range;
     std::uint32_t reply_delay_ms = 2;
+    std::string record_status;
     std::vector<std::string> fault_scope;
     bool silent = false;
     bool no_ack = false;
@@ -43,45 +48,20 @@ struct SimOptions {
     std::uint32_t pace_baud = 0;
     std::size_t drop_after_bytes = 0;
     std::uint32_t drop_at_ms = 0;
+    std::size_t stop_after_records = 0;
+    std::size_t no_dot_after_records = 0;
+    std::size_t drop_after_records = 0;
     std::string symlink;
     bool verbose = false;
 };
 
-const char* FamilyName(McuType family) {
-    switch (family) {
-        case kMcuTypeStm8:
-            return "stm8";
-        case kMcuTypeNec:
-            return "nec";
-        case kMcuTypeM3:
-            return "m3";
-        default:
-            return "unspecified";
-    }
-}
-
-// Texts may carry escapes such as \r\n or \xFF; a malformed one is refused while parsing.
-CLI::Validator EscapedText() {
-    return CLI::Validator(
-        [](std::string& text) {
-            return DecodeEscapes(text) ? std::string() : "malformed escape in '" + text + "'";
-        },
-        "TEXT");
-}
-
-void AddOptions(CLI::App& app, SimOptions& options) {
-    static const std::map<std::string, AppType> kModels = {{"r3360", kAppTypeR3360},
-                                                           {"j5", kAppTypeJ5}};
-    static const std::map<std::string, McuType> kFamilies = {
-        {"stm8", kMcuTypeStm8}, {"nec", kMcuTypeNec}, {"m3", kMcuTypeM3}};
-
-    app.add_option("--model", options.model, "head-unit model: r3360 (ASCII) or j5 (frames)")
-        ->required()
-        ->transform(CLI::CheckedTransformer(kModels, CLI::ignore_case).description(""))
-        ->option_text("r3360|j5");
-    app.add_option("--family", options.family, "MCU family (shown only, for now)")
-        ->transform(CLI::CheckedTransformer(kFamilies, CLI::ignore_case).description(""))
-        ->option_text("stm8|nec|m3");
+void AddUnitOptions(CLI::App& app, SimOptions& options) {
+    AddModelName(app, options.model,
+                 "head-unit model: r3360 (ASCII) or j5 (frames); required unless a subcommand "
+                 "is given");
+    AddFamilyName(app, options.family,
+                  "MCU family: decides the records the boot loader takes, the default texts "
+                  "and the default checksum range; without it the unit cannot be programmed");
     app.add_option("--version-text", options.version_text,
                    "text of the version reply (escapes \\r \\n \\t \\0 \\\\ \\xHH)")
         ->check(EscapedText())
@@ -98,8 +78,15 @@ void AddOptions(CLI::App& app, SimOptions& options) {
                    "raw binary placed in the flash from address 0 (at most 256 KiB)")
         ->check(CLI::ExistingFile)
         ->option_text("FILE");
+    app.add_option("--flash-out", options.flash_out,
+                   "at the end, write the main MCU's whole flash (256 KiB) to FILE")
+        ->option_text("FILE");
+    app.add_option("--slave-flash-out", options.slave_flash_out,
+                   "at the end, write the slave MCU's whole flash (256 KiB) to FILE")
+        ->option_text("FILE");
     app.add_option("--checksum-range", options.checksum_range,
-                   "flash addresses FIRST-LAST (inclusive) the checksum sums (default: all)")
+                   "flash addresses FIRST-LAST (inclusive) the checksum sums (default: the "
+                   "family's firmware range, or all without --family)")
         ->check(CLI::Validator(
             [](std::string& text) {
                 return ParseFlashRange(text) ? std::string() : "not a range inside the flash";
@@ -109,15 +96,23 @@ void AddOptions(CLI::App& app, SimOptions& options) {
     app.add_option("--reply-delay", options.reply_delay_ms,
                    "milliseconds the MCU takes before it answers (default 2)")
         ->option_text("MS");
+    app.add_option("--record-status", options.record_status,
+                   "characters the boot loader sends before the '.' of each record (escapes)")
+        ->check(EscapedText())
+        ->option_text("TEXT");
+}
 
+void AddFaultOptions(CLI::App& app, SimOptions& options) {
     auto* faults = app.add_option_group("Faults");
     faults
         ->add_option("--fault-on", options.fault_scope,
-                     "queries the reply faults hit (default: all)")
+                     "commands the reply faults hit (default: all)")
         ->delimiter(',')
-        ->check(CLI::IsMember({"version", "checksum", "information"}))
-        ->option_text("version,checksum,information");
-    faults->add_flag("--silent", options.silent, "answer nothing at all");
+        ->check(
+            CLI::IsMember({"version", "checksum", "information", "configuration", "programming"}))
+        ->option_text("version,checksum,information,configuration,programming");
+    faults->add_flag("--silent", options.silent,
+                     "answer nothing at all (nor act on the option or programming entry command)");
     faults->add_flag("--no-ack", options.no_ack, "send replies without their acknowledgement");
     faults->add_option("--noise", options.noise, "unrelated bytes sent before every reply")
         ->check(EscapedText())
@@ -134,7 +129,7 @@ void AddOptions(CLI::App& app, SimOptions& options) {
         ->option_text("[MS]");
     faults
         ->add_option("--baud", options.pace_baud,
-                     "pace every byte at this line speed (8N1) instead of sending at once")
+                     "pace every byte in both directions at this line speed (8N1)")
         ->option_text("RATE");
     faults
         ->add_option("--drop-after-bytes", options.drop_after_bytes,
@@ -144,29 +139,39 @@ void AddOptions(CLI::App& app, SimOptions& options) {
         ->add_option("--drop-at", options.drop_at_ms,
                      "hang the line up this many milliseconds after the start")
         ->option_text("MS");
-
-    app.add_option("--symlink", options.symlink,
-                   "also make PATH a symbolic link to the device (removed at the end)")
-        ->option_text("PATH");
-    app.add_flag("-v,--verbose", options.verbose, "log every byte and command on standard error");
+    faults
+        ->add_option("--stop-after-records", options.stop_after_records,
+                     "the boot loader answers K records, then nothing more")
+        ->option_text("K");
+    faults
+        ->add_option("--no-dot-after-records", options.no_dot_after_records,
+                     "after K records the boot loader sends status characters ('#' without "
+                     "--record-status) but no '.'")
+        ->option_text("K");
+    faults
+        ->add_option("--drop-after-records", options.drop_after_records,
+                     "hang the line up 20 ms after the boot loader answered record K (0: "
+                     "right after the entry command)")
+        ->option_text("K");
 }
 
 unsigned ScopeOf(const std::vector<std::string>& names) {
     if (names.empty()) {
-        return kScopeAllQueries;
+        return kScopeAll;
     }
     unsigned scope = 0;
     for (const auto& name : names) {
-        scope |= name == "version"    ? kScopeVersion
-                 : name == "checksum" ? kScopeChecksum
-                                      : kScopeInformation;
+        scope |= name == "version"         ? kScopeVersion
+                 : name == "checksum"      ? kScopeChecksum
+                 : name == "information"   ? kScopeInformation
+                 : name == "configuration" ? kScopeConfiguration
+                                           : kScopeProgramming;
     }
     return scope;
 }
 
 bool BuildConfig(const CLI::App& app, const SimOptions& options, SimConfig& config) {
-    config = DefaultSimConfig(options.model);
-    config.family = options.family;
+    config = DefaultSimConfig(options.model, options.family);
     if (app.count("--version-text") != 0) {
         config.version_text = *DecodeEscapes(options.version_text);
     }
@@ -185,6 +190,7 @@ bool BuildConfig(const CLI::App& app, const SimOptions& options, SimConfig& conf
         config.checksum_range = *ParseFlashRange(options.checksum_range);
     }
     config.reply_delay_ms = options.reply_delay_ms;
+    config.record_status = *DecodeEscapes(options.record_status);
 
     SimFaults& faults = config.faults;
     const auto* group = app.get_option_group("Faults");
@@ -205,6 +211,15 @@ bool BuildConfig(const CLI::App& app, const SimOptions& options, SimConfig& conf
     if (group->count("--drop-at") != 0) {
         faults.drop_at_ms = options.drop_at_ms;
     }
+    if (group->count("--stop-after-records") != 0) {
+        faults.stop_after_records = options.stop_after_records;
+    }
+    if (group->count("--no-dot-after-records") != 0) {
+        faults.no_dot_after_records = options.no_dot_after_records;
+    }
+    if (group->count("--drop-after-records") != 0) {
+        faults.drop_after_records = options.drop_after_records;
+    }
     return true;
 }
 
@@ -212,7 +227,23 @@ void LogLine(std::string_view text) {
     std::fprintf(stderr, "velkor-sim: %.*s\n", static_cast<int>(text.size()), text.data());
 }
 
-int Run(const CLI::App& app, const SimOptions& options) {
+// Both flashes as the unit ends, for comparison with the firmware files programmed.
+bool SaveFlashes(const SimOptions& options, const SimulatedUnit& unit) {
+    bool saved = true;
+    const std::pair<const std::string*, const FlashMemory*> outputs[] = {
+        {&options.flash_out, &unit.main_flash()},
+        {&options.slave_flash_out, &unit.slave_flash()},
+    };
+    for (const auto& [file, flash] : outputs) {
+        if (std::string error; !file->empty() && !SaveFlashFile(*file, *flash, error)) {
+            std::fprintf(stderr, "velkor-sim: %s\n", error.c_str());
+            saved = false;
+        }
+    }
+    return saved;
+}
+
+int Serve(const CLI::App& app, const SimOptions& options) {
     SimConfig config;
     if (!BuildConfig(app, options, config)) {
         return kExitFailed;
@@ -253,11 +284,12 @@ int Run(const CLI::App& app, const SimOptions& options) {
     std::printf("%s\n", terminal.device_path().c_str());
     std::fflush(stdout);
 
-    if (const int error = transport.Serve(stop.fd()); error != 0) {
+    const int error = transport.Serve(stop.fd());
+    if (error != 0) {
         std::fprintf(stderr, "velkor-sim: the pseudo-terminal failed: %s\n", std::strerror(error));
-        return kExitFailed;
     }
-    return kExitStopped;
+    const bool saved = SaveFlashes(options, simulator.unit());
+    return error == 0 && saved ? kExitStopped : kExitFailed;
 }
 
 }  // namespace
@@ -267,18 +299,32 @@ int main(int argc, char** argv) {
     using namespace velkor::sim;
     CLI::App app{
         "velkor-sim: a simulated head unit on a pseudo-terminal. Prints the device path as the "
-        "first line of standard output, then answers as the MCU until SIGINT or SIGTERM. Exit "
-        "status: 0 ended by a signal, 1 could not start or the pseudo-terminal failed, 64 bad "
-        "usage."};
+        "first line of standard output, then answers as the MCU (queries, boot loader, unit "
+        "options) until SIGINT or SIGTERM. Exit status: 0 ended by a signal, 1 could not start, "
+        "the pseudo-terminal failed or a flash could not be saved, 64 bad usage."};
     SimOptions options;
-    AddOptions(app, options);
+    AddUnitOptions(app, options);
+    AddFaultOptions(app, options);
+    app.add_option("--symlink", options.symlink,
+                   "also make PATH a symbolic link to the device (removed at the end)")
+        ->option_text("PATH");
+    app.add_flag("-v,--verbose", options.verbose, "log every byte and command on standard error");
+    int firmware_exit = 0;
+    AddFirmwareCommand(app, firmware_exit);
+    app.require_subcommand(0, 1);
     try {
         app.parse(argc, argv);
+        if (app.get_subcommands().empty() && app.count("--model") == 0) {
+            throw CLI::RequiredError("--model");
+        }
     } catch (const CLI::Success& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         app.exit(e);
         return kExitUsage;
     }
-    return Run(app, options);
+    if (!app.get_subcommands().empty()) {
+        return firmware_exit;
+    }
+    return Serve(app, options);
 }

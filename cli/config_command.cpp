@@ -1,0 +1,89 @@
+#include "cli/config_command.h"
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "cli/config_run.h"
+#include "cli/mcu_family_option.h"
+#include "cli/model_option.h"
+#include "cli/terminal_sink.h"
+#include "platform/clock.h"
+#include "platform/posix_serial_port.h"
+#include "settings/option_lists.h"
+
+namespace velkor {
+namespace {
+
+struct OptionFlag {
+    UnitOption option;
+    const char* flag;
+    const char* value_text;
+};
+
+constexpr OptionFlag kFlags[] = {
+    {kOptionTv, "--tv", "NAME"},       {kOptionHbrake, "--hbrake", "on|off"},
+    {kOptionRds, "--rds", "on|off"},   {kOptionTft, "--tft", "NAME"},
+    {kOptionDvd, "--dvd", "NAME"},     {kOptionRadio, "--radio", "NAME"},
+    {kOptionAudio, "--audio", "NAME"},
+};
+
+std::string EntryNames(UnitOption option) {
+    std::string names;
+    for (const OptionList& list : kOptionLists) {
+        if (list.option != option) {
+            continue;
+        }
+        for (const auto entry : list.entries) {
+            names += (names.empty() ? "" : ", ") + std::string(entry);
+        }
+    }
+    return names;
+}
+
+}  // namespace
+
+void AddConfigCommand(CLI::App& app, int& exit_code) {
+    auto request = std::make_shared<ConfigRequest>();
+    CLI::App* command = app.add_subcommand(
+        "config",
+        "Read the MCU's version and show the unit options it reports, one \"LABEL ENTRY\" line "
+        "each on standard output, with the option panel's names; with changes, write the "
+        "options back with the unit's option command (the MCU then resets itself). Options "
+        "not changed keep what the unit reports; RDS, which no unit reports, is written as "
+        "DISABLE unless --rds is given. The log goes to standard error. Exit status: 0 shown "
+        "(and written and acknowledged), 1 the MCU did not answer the version query, 2 the "
+        "port could not be opened, 3 the MCU did not acknowledge the options, 4 a change names "
+        "an option this unit's command does not carry (nothing written), 64 bad usage.");
+    command->add_option("--port", request->device, "serial device, for example /dev/ttyUSB0")
+        ->required()
+        ->option_text("DEVICE");
+    AddModelOption(*command, request->model);
+    AddMcuOption(*command, request->mcu);
+    for (const OptionFlag& flag : kFlags) {
+        const UnitOption option = flag.option;
+        auto* value = &request->changes[option];
+        const std::string names = EntryNames(option);
+        command
+            ->add_option_function<std::string>(
+                flag.flag,
+                [value, option](const std::string& name) { *value = OptionIndex(option, name); },
+                "one of " + names + " (case, blanks and the inch mark do not matter)")
+            ->check(CLI::Validator(
+                [option, names](std::string& name) {
+                    return OptionIndex(option, name) ? std::string()
+                                                     : "'" + name + "' is not one of " + names;
+                },
+                ""))
+            ->option_text(flag.value_text);
+    }
+    command->callback([request, &exit_code] {
+        TerminalSink sink(stderr);
+        ScopedReportSink scope(sink);
+        RealClock clock;
+        PosixSerialPort port;
+        exit_code = RunConfig(port, clock, *request, std::cout);
+    });
+}
+
+}  // namespace velkor

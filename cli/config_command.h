@@ -1,0 +1,11 @@
+// velkor-flash config: shows the unit options the MCU reports and writes changes to them.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace velkor {
+
+// Adds the subcommand; when it runs, its exit status lands in `exit_code`.
+void AddConfigCommand(CLI::App& app, int& exit_code);
+
+}  // namespace velkor

@@ -1,0 +1,121 @@
+#include "cli/config_run.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "app/report.h"
+#include "cli/family_options.h"
+#include "cli/model_link.h"
+#include "link/link_context.h"
+#include "procedures/family_links.h"
+#include "settings/option_lists.h"
+
+namespace velkor {
+namespace {
+
+const OptionList& ListOf(UnitOption option) {
+    return *std::find_if(kOptionLists.begin(), kOptionLists.end(),
+                         [option](const OptionList& list) { return list.option == option; });
+}
+
+std::string Simplified(std::string_view name) {
+    std::string simple;
+    for (char ch : name) {
+        if (ch != ' ' && ch != '"') {
+            simple += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        }
+    }
+    return simple;
+}
+
+// "TV: ISDBT-IN"; an index past the list shows as its number.
+std::string Describe(UnitOption option, std::uint8_t index) {
+    const OptionList& list = ListOf(option);
+    const std::string entry =
+        index < list.entries.size() ? std::string(list.entries[index]) : std::to_string(index);
+    return std::string(list.label) + " " + entry;
+}
+
+}  // namespace
+
+std::optional<std::uint8_t> OptionIndex(UnitOption option, std::string_view name) {
+    const std::string simple = Simplified(name);
+    if (option == kOptionHbrake || option == kOptionRds) {
+        if (simple == "ON") {
+            return 1;
+        }
+        if (simple == "OFF") {
+            return 0;
+        }
+    }
+    const auto entries = ListOf(option).entries;
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        if (Simplified(entries[index]) == simple) {
+            return static_cast<std::uint8_t>(index);
+        }
+    }
+    return std::nullopt;
+}
+
+int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std::ostream& out) {
+    const FamilyDescriptor* descriptor = FamilyOf(request.model, request.mcu);
+    LinkContext context(port, clock);
+    ProgrammingState state;
+    FamilyLinks links(context, state);
+    CMcuLink* plain = links.Plain(request.model);
+    CMcuLink* family = links.Select(request.model, request.mcu);
+    if (descriptor == nullptr || plain == nullptr || family == nullptr) {
+        return kConfigPortFailed;  // the command line admits no such model or family
+    }
+    const OptionSet carried = CarriedOptions(*descriptor);
+    bool changes = false;
+    for (const OptionList& list : kOptionLists) {
+        if (!request.changes[list.option]) {
+            continue;
+        }
+        if (!carried[list.option]) {
+            AppendLog("The option command of this unit does not carry " + std::string(list.label) +
+                      " nothing was written.\r\n");
+            return kConfigNotCarried;
+        }
+        changes = true;
+    }
+
+    if (!OpenModelLink(*plain, request.model, request.device)) {
+        return kConfigPortFailed;
+    }
+    if (plain->QueryVersion() != kLinkOk) {
+        return kConfigNoVersion;
+    }
+    state.unit_options = {};
+    family->DecodeOptions();
+    const OptionSet reported = ReportedOptions(*descriptor);
+    for (const OptionList& list : kOptionLists) {
+        if (reported[list.option]) {
+            out << Describe(list.option, state.unit_options[list.option]) << '\n';
+        }
+    }
+    out.flush();
+    if (!changes) {
+        return kConfigDone;
+    }
+
+    std::string written = "Writing";
+    for (const OptionList& list : kOptionLists) {
+        if (const auto change = request.changes[list.option]) {
+            state.unit_options[list.option] = *change;
+        }
+        if (carried[list.option]) {
+            written += (written.size() > 7 ? ", " : " ") +
+                       Describe(list.option, state.unit_options[list.option]);
+        }
+    }
+    AppendLog(written + "\r\n");
+    if (carried[kOptionRds] && !request.changes[kOptionRds]) {
+        // Nothing reports it, so the command sends the panel's default, as the tool does.
+        AppendLog("RDS is not reported by the MCU: it is written as DISABLE.\r\n");
+    }
+    return family->WriteConfiguration() == 0 ? kConfigDone : kConfigNotWritten;
+}
+
+}  // namespace velkor

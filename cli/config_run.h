@@ -1,0 +1,44 @@
+// The unit options from a command line, for velkor-flash config: read the version, show the
+// options it reports with the option panel's names, and write the changes given.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "platform/clock.h"
+#include "platform/serial_port.h"
+#include "procedures/unit_options.h"
+#include "settings/unit_types.h"
+
+namespace velkor {
+
+// Exit statuses of velkor-flash config.
+enum ConfigExit : int {
+    kConfigDone = 0,        // shown, and written and acknowledged when changes were given
+    kConfigNoVersion = 1,   // the MCU did not answer the version query
+    kConfigPortFailed = 2,  // the serial port could not be opened or set up
+    kConfigNotWritten = 3,  // the MCU did not acknowledge the options
+    kConfigNotCarried = 4,  // a change names an option the unit's command does not carry
+};
+
+struct ConfigRequest {
+    std::string device;
+    AppType model = kAppTypeUndetermined;
+    McuType mcu = kMcuTypeUndetermined;
+    // New list indices by UnitOption; empty: keep what the unit reports.
+    std::array<std::optional<std::uint8_t>, kUnitOptionCount> changes{};
+};
+
+// The index of `name` in the option's list, ignoring case, blanks and the inch mark, so that
+// `INN 6.5" NEW` may be typed as inn6.5new; the switches also take on and off.
+std::optional<std::uint8_t> OptionIndex(UnitOption option, std::string_view name);
+
+// Runs on `port` with the log going to the installed report sink; the options, as "LABEL
+// ENTRY" lines, go to `out`. A ConfigExit.
+int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std::ostream& out);
+
+}  // namespace velkor

@@ -1,0 +1,11 @@
+// velkor-flash write: updates the MCU's firmware the way the tool does, without its window.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace velkor {
+
+// Adds the subcommand; when it runs, its exit status lands in `exit_code`.
+void AddWriteCommand(CLI::App& app, int& exit_code);
+
+}  // namespace velkor

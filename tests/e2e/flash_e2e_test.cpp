@@ -1,0 +1,166 @@
+// velkor-flash write and config against velkor-sim on a pseudo-terminal, in real time, with a
+// firmware file from velkor-sim's generator: the update a technician runs, end to end.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "image/image_for_family.h"
+#include "support/capture_sink.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+namespace velkor {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+
+const std::string kSimProgram = VELKOR_SIM_PROGRAM;
+const std::string kFlashProgram = VELKOR_FLASH_PROGRAM;
+
+// Generous bounds: these tests run in real time on machines of any speed.
+constexpr auto kStartTimeout = 10s;
+constexpr auto kRunTimeout = 60s;
+
+struct ProgramRun {
+    std::optional<int> status;
+    std::string out;
+    std::string err;
+};
+
+ProgramRun RunToEnd(std::vector<std::string> args) {
+    ChildProcess process(args);
+    ProgramRun run;
+    run.status = process.Wait(kRunTimeout);
+    run.out = process.out();
+    run.err = process.err();
+    return run;
+}
+
+// A running velkor-sim and the device path it printed.
+class Simulator {
+  public:
+    explicit Simulator(std::vector<std::string> options) : process_(Args(std::move(options))) {
+        if (process_.started()) {
+            device_ = process_.ReadLine(kStartTimeout).value_or("");
+        }
+    }
+    const std::string& device() const { return device_; }
+    // Ends the simulator as Ctrl-C would; its exit status.
+    std::optional<int> Stop() {
+        process_.Signal(SIGTERM);
+        return process_.Wait(kRunTimeout);
+    }
+    const std::string& err() const { return process_.err(); }
+
+  private:
+    static std::vector<std::string> Args(std::vector<std::string> options) {
+        options.insert(options.begin(), kSimProgram);
+        return options;
+    }
+    ChildProcess process_;
+    std::string device_;
+};
+
+struct UpdateCase {
+    const char* model;
+    const char* family;
+    McuType mcu;
+    std::size_t range_begin, range_end;
+};
+
+void PrintTo(const UpdateCase& test, std::ostream* out) {
+    *out << test.model << "/" << test.family;
+}
+
+class WriteAgainstSimulator : public ::testing::TestWithParam<UpdateCase> {};
+
+TEST_P(WriteAgainstSimulator, FlashSavedByTheSimulatorHoldsTheFileOverTheFamilyRange) {
+    const UpdateCase& test = GetParam();
+    testing::TempDir dir;
+    const std::string file = (dir.path() / "firmware").string();
+    const std::string flash = (dir.path() / "flash.bin").string();
+    const ProgramRun made = RunToEnd({kSimProgram, "firmware", "--model", test.model, "--family",
+                                      test.family, "--seed", "5", "-o", file});
+    ASSERT_EQ(made.status, 0) << made.err;
+
+    Simulator sim({"--model", test.model, "--family", test.family, "--flash-out", flash});
+    ASSERT_FALSE(sim.device().empty()) << sim.err();
+    const ProgramRun write = RunToEnd({kFlashProgram, "write", "--port", sim.device(), "--model",
+                                       test.model, "--mcu", test.family, file});
+    EXPECT_EQ(write.status, 0) << write.err;
+    EXPECT_NE(write.err.find("Press \"Update\" to start update.\n"), std::string::npos)
+        << write.err;
+    EXPECT_TRUE(write.err.ends_with("Update complete, MCU will auto reset\n")) << write.err;
+    ASSERT_EQ(sim.Stop(), 0) << sim.err();
+
+    testing::ScopedCapture capture;
+    auto image = MakeImageReader(test.mcu);
+    ASSERT_EQ(image->Load(file), kLoadOk);
+    const std::string saved = testing::TempDir::Read(flash);
+    ASSERT_EQ(saved.size(), kImageSize);
+    const auto* expected = image->Buffer();
+    EXPECT_TRUE(std::equal(expected + test.range_begin, expected + test.range_end,
+                           reinterpret_cast<const std::uint8_t*>(saved.data()) + test.range_begin));
+    // The generator printed what the unit's checksum now is.
+    const std::uint32_t sum =
+        std::accumulate(expected + test.range_begin, expected + test.range_end, std::uint32_t{0});
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08X\n", sum);
+    EXPECT_EQ(made.out, hex);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModels, WriteAgainstSimulator,
+                         ::testing::Values(UpdateCase{"r3360", "stm8", kMcuTypeStm8, 0x8000,
+                                                      0x28000},
+                                           UpdateCase{"j5", "m3", kMcuTypeM3, 0x0000, 0x20000}),
+                         [](const auto& test) { return std::string(test.param.model); });
+
+TEST(WriteOfAFileForAnotherUnit, StopsBeforeProgrammingWithoutForce) {
+    testing::TempDir dir;
+    const std::string file = (dir.path() / "other.hex").string();
+    const std::string flash = (dir.path() / "flash.bin").string();
+    ASSERT_EQ(RunToEnd({kSimProgram, "firmware", "--model", "r3360", "--family", "nec",
+                        "--mismatch", "-o", file})
+                  .status,
+              0);
+    Simulator sim({"--model", "r3360", "--family", "nec", "--flash-out", flash});
+    ASSERT_FALSE(sim.device().empty()) << sim.err();
+    const ProgramRun write = RunToEnd(
+        {kFlashProgram, "write", "--port", sim.device(), "--model", "r3360", "--mcu", "nec", file});
+    EXPECT_EQ(write.status, 4) << write.err;
+    EXPECT_NE(write.err.find("The file is not for this UNIT:"), std::string::npos);
+    EXPECT_NE(write.err.find("Give --force to program it anyway."), std::string::npos);
+    ASSERT_EQ(sim.Stop(), 0);
+    const std::string saved = testing::TempDir::Read(flash);
+    EXPECT_EQ(saved, std::string(kImageSize, '\xFF')) << "the flash was not touched";
+}
+
+TEST(ConfigAgainstSimulator, ChangedOptionsAreWhatTheUnitReportsNext) {
+    Simulator sim({"--model", "j5", "--family", "stm8"});
+    ASSERT_FALSE(sim.device().empty()) << sim.err();
+    const std::vector<std::string> base = {kFlashProgram, "config", "--port", sim.device(),
+                                           "--model",     "j5",     "--mcu",  "stm8"};
+    auto with = [&base](std::vector<std::string> more) {
+        more.insert(more.begin(), base.begin(), base.end());
+        return more;
+    };
+    const ProgramRun written =
+        RunToEnd(with({"--tv", "DVBT", "--hbrake", "on", "--tft", "INN 7\" NEW"}));
+    EXPECT_EQ(written.status, 0) << written.err;
+    EXPECT_TRUE(written.err.ends_with("config complete, MCU will auto reset\n")) << written.err;
+
+    const ProgramRun shown = RunToEnd(with({}));
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(shown.out,
+              "TV: DVBT\nHBRAKE: ENABLE\nTFT: INN 7\" NEW\nDVD: NULL\nRADIO: OSPREN\n"
+              "AUDIO: TDA7418\n");
+    EXPECT_EQ(sim.Stop(), 0);
+}
+
+}  // namespace
+}  // namespace velkor
