@@ -184,6 +184,19 @@ class MainDialogTest : public QObject {
         QVERIFY(f.dialog->SelectedUnitOptions() == options);
     }
 
+    void ApplyReadsEachListIntoItsOptionByte() {
+        Fixture f({800, 480});
+        // A different index in every list, so that a swapped pair shows.
+        const std::pair<int, int> picks[] = {
+            {kIdTftList, 8},   {kIdDvdList, 3},    {kIdTvList, 7}, {kIdAudioList, 2},
+            {kIdRadioList, 1}, {kIdHbrakeList, 1}, {kIdRdsList, 1}};
+        for (const auto& [list, index] : picks) {
+            qobject_cast<QComboBox*>(f.dialog->Control(list))->setCurrentIndex(index);
+        }
+        const UnitOptions want = {8, 3, 7, 2, 1, 1, 1};  // TFT DVD TV AUDIO RADIO HBRAKE RDS
+        QVERIFY(f.dialog->SelectedUnitOptions() == want);
+    }
+
     void NothingClosesTheWindowWhileTheMcuIsProgrammed() {
         Fixture f({800, 480});
         f.dialog->show();
