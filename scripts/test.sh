@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: plain, then under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then a short run of every fuzz target. Installs what it needs.
+# UndefinedBehaviorSanitizer, the threaded parts under ThreadSanitizer, then a short run of
+# every fuzz target. Installs what it needs.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,11 +30,22 @@ build_and_test() {
 build_and_test build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 build_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DVELKOR_SANITIZE=ON -DVELKOR_BENCH=OFF
 
+# The worker hand-off and the command line's runs against the simulator, under ThreadSanitizer.
+step "build build-tsan"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELKOR_TSAN=ON -DVELKOR_GUI=OFF \
+  -DVELKOR_BENCH=OFF
+cmake --build build-tsan -j "$jobs" --target core_tests e2e_tests
+step "test build-tsan"
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+ctest --test-dir build-tsan --output-on-failure -j "$jobs" -R 'WorkerHandOff|WorkerTest|SequenceTest'
+ctest --test-dir build-tsan --output-on-failure -L e2e
+unset TSAN_OPTIONS
+
 if command -v clang++ >/dev/null; then
   step "fuzz ($fuzz_runs runs each)"
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
-    -DVELKOR_SANITIZE=ON -DVELKOR_FUZZ=ON -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF
-  cmake --build build-fuzz -j "$jobs"
+    -DVELKOR_SANITIZE=ON -DVELKOR_FUZZ=ON -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF -DVELKOR_GUI=OFF
+  cmake --build build-fuzz -j "$jobs" --target fuzz_hex fuzz_s19 fuzz_settings
   for target in hex s19 settings; do
     corpus=$(mktemp -d)
     cp fuzz/corpus/"$target"/* "$corpus"/

@@ -58,6 +58,7 @@ TimedBytes McuSimulator::Receive(std::span<const std::uint8_t> bytes, std::uint3
                 Conclude(*outcome, in_ns, out);
             }
         } else if (auto command = dialect_->Feed(byte)) {
+            ++commands_handled_;
             Handle(*command, in_ns, out);
         }
     }
@@ -129,7 +130,7 @@ void McuSimulator::EnterProgramming(const SimCommand& command, std::uint64_t now
         Log("not the entry command of this unit: ignored");
         return;
     }
-    if (faults_.Hits(kScopeProgramming) && faults_.silent) {
+    if (FaultHits(kScopeProgramming) && faults_.silent) {
         Log("fault: silent, the boot loader does not start");
         return;
     }
@@ -154,7 +155,7 @@ void McuSimulator::Configure(const SimCommand& command, std::uint64_t now_ns,
         Log("not an option command of this unit: ignored");
         return;
     }
-    if (faults_.Hits(kScopeConfiguration) && faults_.silent) {
+    if (FaultHits(kScopeConfiguration) && faults_.silent) {
         Log("fault: silent, the options stay as they were");
         return;
     }
@@ -180,6 +181,17 @@ void McuSimulator::Conclude(const BootLoader::Outcome& outcome, std::uint64_t no
     }
 }
 
+bool McuSimulator::FaultHits(unsigned scope) {
+    if (!faults_.Hits(scope)) {
+        return false;
+    }
+    if (last_faulted_command_ != commands_handled_) {
+        last_faulted_command_ = commands_handled_;
+        ++faulted_commands_;
+    }
+    return !faults_.fault_times || faulted_commands_ <= *faults_.fault_times;
+}
+
 void McuSimulator::DropLineAfter(std::uint64_t now_ns, const std::vector<LineByte>& out) {
     const std::uint64_t last = out.empty() ? now_ns : std::max(now_ns, out.back().arrival_ns);
     boot_loader_drop_ns_ = last + TransmitLine::kDropDelayMs * kNsPerMs;
@@ -187,7 +199,7 @@ void McuSimulator::DropLineAfter(std::uint64_t now_ns, const std::vector<LineByt
 
 void McuSimulator::Answer(const SimCommand& command, Bytes reply, unsigned scope,
                           std::uint64_t now_ns, std::vector<LineByte>& out) {
-    const bool hit = faults_.Hits(scope);
+    const bool hit = FaultHits(scope);
     if (hit && faults_.silent) {
         Log("fault: silent");
         return;

@@ -65,6 +65,8 @@ class McuSimulator {
     void Answer(const SimCommand& command, Bytes reply, unsigned scope, std::uint64_t now_ns,
                 std::vector<LineByte>& out);
     void Log(std::string_view text) const;
+    // Whether the reply faults hit the command being handled, which is in `scope`.
+    bool FaultHits(unsigned scope);
 
     AppType model_;
     McuType family_;
@@ -80,6 +82,10 @@ class McuSimulator {
     std::optional<std::uint64_t> boot_loader_drop_ns_;
     EventLog event_log_;
     bool drop_reported_ = false;
+    // Commands handled, and how many of them the reply faults have hit.
+    std::size_t commands_handled_ = 0;
+    std::size_t last_faulted_command_ = 0;
+    std::size_t faulted_commands_ = 0;
 };
 
 }  // namespace velkor::sim

@@ -44,6 +44,10 @@ struct SimFaults {
     std::optional<std::size_t> no_dot_after_records;  // ... sends status without the '.'
     std::optional<std::size_t> drop_after_records;    // ... hangs the line up
 
+    // The reply faults hit only the first this many commands in their scope; the unit answers
+    // normally from then on, as one that has woken up.
+    std::optional<std::size_t> fault_times;
+
     bool Hits(unsigned query) const { return (scope & query) != 0; }
 };
 

@@ -40,6 +40,7 @@ struct SimOptions {
     std::uint32_t reply_delay_ms = 2;
     std::string record_status;
     std::vector<std::string> fault_scope;
+    std::size_t fault_times = 0;
     bool silent = false;
     bool no_ack = false;
     std::string noise;
@@ -111,6 +112,9 @@ void AddFaultOptions(CLI::App& app, SimOptions& options) {
         ->check(
             CLI::IsMember({"version", "checksum", "information", "configuration", "programming"}))
         ->option_text("version,checksum,information,configuration,programming");
+    faults->add_option("--fault-times", options.fault_times,
+                       "the reply faults hit only the first N commands, then the unit answers")
+        ->option_text("N");
     faults->add_flag("--silent", options.silent,
                      "answer nothing at all (nor act on the option or programming entry command)");
     faults->add_flag("--no-ack", options.no_ack, "send replies without their acknowledgement");
@@ -198,6 +202,9 @@ bool BuildConfig(const CLI::App& app, const SimOptions& options, SimConfig& conf
     faults.silent = options.silent;
     faults.no_ack = options.no_ack;
     faults.noise = *DecodeEscapes(options.noise);
+    if (group->count("--fault-times") != 0) {
+        faults.fault_times = options.fault_times;
+    }
     if (group->count("--cut-reply") != 0) {
         faults.cut_reply_after = options.cut_reply_after;
     }

@@ -45,6 +45,22 @@ TEST(SilentFault, VersionQueryLogsNoResponseAfterTwoSecondsAndInformationOnlyTha
     }
 }
 
+TEST(FaultTimes, UnitAnswersOnceTheFaultsAreUsedUp) {
+    for (const auto& model : kModels) {
+        SCOPED_TRACE(model.name);
+        SimBench bench(WithFaults(model, [](sim::SimFaults& f) {
+            f.silent = true;
+            f.scope = sim::kScopeVersion;
+            f.fault_times = 2;
+        }));
+        EXPECT_EQ(bench.link->QueryChecksum(), 0) << "out of scope: answered, not counted";
+        EXPECT_EQ(bench.link->QueryVersion(), 1);
+        EXPECT_EQ(bench.link->QueryVersion(), 1);
+        EXPECT_EQ(bench.link->QueryVersion(), 0);
+        EXPECT_EQ(bench.link->QueryVersion(), 0);
+    }
+}
+
 TEST(NoAckFault, FailsOnlyTheQueriesInItsScope) {
     struct Case {
         unsigned scope;
