@@ -128,19 +128,19 @@ void CUpdateToolDlg::CreateControls() {
     progress_->setTextVisible(false);
     add(kIdProgress, progress_);
 
-    struct ButtonSpec {
+    struct LabelledControl {
         int id;
         const char* text;
     };
-    const ButtonSpec buttons[] = {
+    const LabelledControl buttons[] = {
         {kIdQuit, "Quit"},         {kIdUpdate, "Update"}, {kIdOpen, "Open"},  {kIdRetry, "Retry"},
         {kIdContinue, "Continue"}, {kIdConfig, "CONFIG"}, {kIdApply, "APPLY"}};
-    for (const ButtonSpec& spec : buttons) {
-        auto* button = new QPushButton(QString::fromLatin1(spec.text), this);
+    for (const LabelledControl& control : buttons) {
+        auto* button = new QPushButton(QString::fromLatin1(control.text), this);
         // Return must never press a button: it ends the dialog, as it always has.
         button->setAutoDefault(false);
         button->setDefault(false);
-        add(spec.id, button);
+        add(control.id, button);
     }
     connect(static_cast<QPushButton*>(Control(kIdQuit)), &QPushButton::clicked, this,
             [this] { Quit(); });
@@ -154,13 +154,13 @@ void CUpdateToolDlg::CreateControls() {
             [this] { sequence_.OnApply(); });
 
     add(kIdNotify, new QCheckBox(QStringLiteral("NOTIFY"), this))->hide();
-    const ButtonSpec radios[] = {{kIdRadioR3360, "R3360"},
-                                 {kIdRadioJ5, "J5"},
-                                 {kIdRadioStm8, "STM8"},
-                                 {kIdRadioNec, "NEC"},
-                                 {kIdRadioM3, "M3"}};
-    for (const ButtonSpec& spec : radios) {
-        add(spec.id, new QRadioButton(QString::fromLatin1(spec.text), this))->hide();
+    const LabelledControl radios[] = {{kIdRadioR3360, "R3360"},
+                                      {kIdRadioJ5, "J5"},
+                                      {kIdRadioStm8, "STM8"},
+                                      {kIdRadioNec, "NEC"},
+                                      {kIdRadioM3, "M3"}};
+    for (const LabelledControl& control : radios) {
+        add(control.id, new QRadioButton(QString::fromLatin1(control.text), this))->hide();
     }
 
     for (std::size_t i = 0; i < kOptionControls.size(); ++i) {

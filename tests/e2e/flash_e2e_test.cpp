@@ -11,6 +11,7 @@
 #include "image/image_for_family.h"
 #include "support/capture_sink.h"
 #include "support/child_process.h"
+#include "support/simulator_process.h"
 #include "support/temp_dir.h"
 
 namespace velkor {
@@ -21,6 +22,12 @@ using testing::ChildProcess;
 
 const std::string kSimProgram = VELKOR_SIM_PROGRAM;
 const std::string kFlashProgram = VELKOR_FLASH_PROGRAM;
+
+// A velkor-sim started with these options.
+struct Simulator : testing::SimulatorProcess {
+    explicit Simulator(std::vector<std::string> options)
+        : SimulatorProcess(kSimProgram, std::move(options)) {}
+};
 
 // Generous bounds: these tests run in real time on machines of any speed.
 constexpr auto kStartTimeout = 10s;
@@ -40,31 +47,6 @@ ProgramRun RunToEnd(std::vector<std::string> args) {
     run.err = process.err();
     return run;
 }
-
-// A running velkor-sim and the device path it printed.
-class Simulator {
-  public:
-    explicit Simulator(std::vector<std::string> options) : process_(Args(std::move(options))) {
-        if (process_.started()) {
-            device_ = process_.ReadLine(kStartTimeout).value_or("");
-        }
-    }
-    const std::string& device() const { return device_; }
-    // Ends the simulator as Ctrl-C would; its exit status.
-    std::optional<int> Stop() {
-        process_.Signal(SIGTERM);
-        return process_.Wait(kRunTimeout);
-    }
-    const std::string& err() const { return process_.err(); }
-
-  private:
-    static std::vector<std::string> Args(std::vector<std::string> options) {
-        options.insert(options.begin(), kSimProgram);
-        return options;
-    }
-    ChildProcess process_;
-    std::string device_;
-};
 
 struct UpdateCase {
     const char* model;

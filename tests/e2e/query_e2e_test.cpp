@@ -17,6 +17,7 @@
 #include "platform/posix_serial_port.h"
 #include "support/capture_sink.h"
 #include "support/child_process.h"
+#include "support/simulator_process.h"
 #include "support/temp_dir.h"
 
 namespace velkor {
@@ -28,31 +29,15 @@ using testing::ChildProcess;
 const std::string kSimProgram = VELKOR_SIM_PROGRAM;
 const std::string kFlashProgram = VELKOR_FLASH_PROGRAM;
 
+// A velkor-sim started with these options.
+struct Simulator : testing::SimulatorProcess {
+    explicit Simulator(std::vector<std::string> options)
+        : SimulatorProcess(kSimProgram, std::move(options)) {}
+};
+
 // Generous bounds: these tests run in real time on machines of any speed.
 constexpr auto kStartTimeout = 10s;
 constexpr auto kRunTimeout = 30s;
-
-// A running velkor-sim and the device path it printed.
-class Simulator {
-  public:
-    explicit Simulator(std::vector<std::string> options) : process_(Args(std::move(options))) {
-        if (process_.started()) {
-            device_ = process_.ReadLine(kStartTimeout).value_or("");
-        }
-    }
-
-    const std::string& device() const { return device_; }
-    ChildProcess& process() { return process_; }
-
-  private:
-    static std::vector<std::string> Args(std::vector<std::string> options) {
-        options.insert(options.begin(), kSimProgram);
-        return options;
-    }
-
-    ChildProcess process_;
-    std::string device_;
-};
 
 struct QueryRun {
     std::optional<int> status;

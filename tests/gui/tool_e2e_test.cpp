@@ -20,8 +20,8 @@
 #include "platform/fake_unit_shell.h"
 #include "platform/posix_serial_port.h"
 #include "settings/update_type_dialog.h"
-#include "support/child_process.h"
 #include "support/run_process.h"
+#include "support/simulator_process.h"
 #include "support/temp_dir.h"
 
 namespace velkor {
@@ -32,17 +32,10 @@ using namespace std::chrono_literals;
 const std::string kSimProgram = VELKOR_SIM_PROGRAM;
 constexpr int kTimeoutMs = 30000;  // generous: real time on machines of any speed
 
-// A running velkor-sim and the device it serves.
-struct Simulator {
-    explicit Simulator(std::vector<std::string> options) : process(Args(std::move(options))) {
-        device = process.ReadLine(10s).value_or("");
-    }
-    static std::vector<std::string> Args(std::vector<std::string> options) {
-        options.insert(options.begin(), kSimProgram);
-        return options;
-    }
-    testing::ChildProcess process;
-    std::string device;
+// A velkor-sim started with these options.
+struct Simulator : testing::SimulatorProcess {
+    explicit Simulator(std::vector<std::string> options)
+        : SimulatorProcess(kSimProgram, std::move(options)) {}
 };
 
 // The tool as a technician starts it: a settings file beside it, the port, the window.
@@ -116,8 +109,8 @@ class ToolEndToEndTest : public QObject {
   private slots:
     void QueriesTheUnitAndWaitsForAFile() {
         Simulator sim({"--model", "j5", "--family", "m3", "--version-text", "J5M3-V1.0"});
-        QVERIFY(!sim.device.empty());
-        ToolRun tool(Settings(sim.device));
+        QVERIFY(!sim.device().empty());
+        ToolRun tool(Settings(sim.device()));
         QTRY_COMPARE_WITH_TIMEOUT(qobject_cast<QLabel*>(tool.Control(kIdTypeDisplay))->text(),
                                   QStringLiteral("M3-J5"), kTimeoutMs);
         QVERIFY(tool.Control(kIdOpen)->isVisible());
@@ -132,7 +125,7 @@ class ToolEndToEndTest : public QObject {
 
     void MissingFireFileLeavesUpdateDisabled() {
         Simulator sim({"--model", "j5", "--family", "m3"});
-        ToolRun tool(Settings(sim.device, "FireFile=missing.hex\r\n"));
+        ToolRun tool(Settings(sim.device(), "FireFile=missing.hex\r\n"));
         QTRY_VERIFY_WITH_TIMEOUT(
             tool.Log().contains(QStringLiteral("ERROR:can not open the file\r\n")), kTimeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -169,7 +162,7 @@ class ToolEndToEndTest : public QObject {
             asked = true;
             QVERIFY(!dialog->Control(CUpdateType::kIdOk)->isEnabled());
             // The technician also names the port, so the run can go on after OK.
-            tool.dir.Write("velkor-tool.ini", "[UpdateConfig]\r\nComPort=" + sim.device + "\r\n");
+            tool.dir.Write("velkor-tool.ini", "[UpdateConfig]\r\nComPort=" + sim.device() + "\r\n");
             Tap(dialog, CUpdateType::kIdR3360);
             Tap(dialog, CUpdateType::kIdNec);
             Tap(dialog, CUpdateType::kIdSlave);
@@ -178,7 +171,7 @@ class ToolEndToEndTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(asked, kTimeoutMs);
         QTRY_COMPARE_WITH_TIMEOUT(qobject_cast<QLabel*>(tool.Control(kIdTypeDisplay))->text(),
                                   QStringLiteral("NEC(SLAVE)-R3360"), kTimeoutMs);
-        QCOMPARE(tool.Settings(), "[UpdateConfig]\r\nComPort=" + sim.device +
+        QCOMPARE(tool.Settings(), "[UpdateConfig]\r\nComPort=" + sim.device() +
                                       "\r\n\r\nMcuType=2\r\n\r\nMcuSlave=1\r\n");
         QVERIFY(tool.Log().contains(QStringLiteral("\r\nR3360\r\n")));
         QCOMPARE(tool.Control(kIdLog)->width(), 785);  // no panel for the slave MCU
@@ -188,7 +181,7 @@ class ToolEndToEndTest : public QObject {
         testing::TempDir out;
         const std::string flash = (out.path() / "flash.bin").string();
         Simulator sim({"--model", "j5", "--family", "m3", "--flash-out", flash});
-        ToolRun tool(Settings(sim.device, "FireFile=fw.hex\r\n"));
+        ToolRun tool(Settings(sim.device(), "FireFile=fw.hex\r\n"));
         const std::string firmware = (tool.dir.path() / "fw.hex").string();
         QCOMPARE(testing::RunProcess(
                      {kSimProgram, "firmware", "--model", "j5", "--family", "m3", "-o", firmware}),
@@ -203,8 +196,7 @@ class ToolEndToEndTest : public QObject {
         }
         QCOMPARE(Text(tool, kIdFileChecksum).size(), 8);
 
-        sim.process.Signal(SIGTERM);  // the simulator saves its flash as it ends
-        QCOMPARE(sim.process.Wait(10s), std::optional<int>(0));
+        QCOMPARE(sim.Stop(), std::optional<int>(0));  // the simulator saves its flash as it ends
         CHexImage image;
         QCOMPARE(image.Load(firmware), 0);
         const std::string saved = testing::TempDir::Read(flash);
@@ -216,7 +208,7 @@ class ToolEndToEndTest : public QObject {
     void SilentUnitWaitsForRetry() {
         Simulator sim({"--model", "r3360", "--family", "stm8", "--silent", "--fault-on", "version",
                        "--fault-times", "1"});
-        ToolRun tool(Settings(sim.device, {}, 1, 1));
+        ToolRun tool(Settings(sim.device(), {}, 1, 1));
         QTRY_VERIFY_WITH_TIMEOUT(
             tool.Control(kIdRetry)->isVisible() && tool.Control(kIdRetry)->isEnabled(), kTimeoutMs);
         QVERIFY(tool.Log().contains(QStringLiteral("MCU no respone\r\n")));
@@ -228,7 +220,7 @@ class ToolEndToEndTest : public QObject {
 
     void ApplyWritesTheOptionsTheUnitReportsNext() {
         Simulator sim({"--model", "j5", "--family", "m3"});
-        ToolRun tool(Settings(sim.device));
+        ToolRun tool(Settings(sim.device()));
         QTRY_COMPARE_WITH_TIMEOUT(Text(tool, kIdTypeDisplay), QStringLiteral("M3-J5"), kTimeoutMs);
         QVERIFY(List(tool, kIdTftList)->isVisible());  // the full panel
         QCOMPARE(List(tool, kIdRadioList)->currentText(), QStringLiteral("OSPREN"));
@@ -251,7 +243,7 @@ class ToolEndToEndTest : public QObject {
     void ApplyWithoutAcknowledgementFails() {
         Simulator sim(
             {"--model", "r3360", "--family", "nec", "--silent", "--fault-on", "configuration"});
-        ToolRun tool(Settings(sim.device, {}, 1, 2));
+        ToolRun tool(Settings(sim.device(), {}, 1, 2));
         QTRY_COMPARE_WITH_TIMEOUT(Text(tool, kIdTypeDisplay), QStringLiteral("NEC-R3360"),
                                   kTimeoutMs);
         QVERIFY(!List(tool, kIdTftList)->isVisible());  // the short panel

@@ -1,0 +1,49 @@
+// A running velkor-sim for end-to-end tests, and the device path it printed.
+#pragma once
+
+#include <signal.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+
+namespace velkor::testing {
+
+class SimulatorProcess {
+  public:
+    // Generous: these tests run in real time on machines of any speed.
+    static constexpr std::chrono::seconds kStartTimeout{10};
+    static constexpr std::chrono::seconds kStopTimeout{60};
+
+    SimulatorProcess(const std::string& program, std::vector<std::string> options)
+        : process_(Args(program, std::move(options))) {
+        if (process_.started()) {
+            device_ = process_.ReadLine(kStartTimeout).value_or("");
+        }
+    }
+
+    const std::string& device() const { return device_; }
+    ChildProcess& process() { return process_; }
+    const std::string& err() const { return process_.err(); }
+
+    // Ends the simulator as Ctrl-C would; its exit status.
+    std::optional<int> Stop() {
+        process_.Signal(SIGTERM);
+        return process_.Wait(kStopTimeout);
+    }
+
+  private:
+    static std::vector<std::string> Args(const std::string& program,
+                                         std::vector<std::string> options) {
+        options.insert(options.begin(), program);
+        return options;
+    }
+
+    ChildProcess process_;
+    std::string device_;
+};
+
+}  // namespace velkor::testing
