@@ -30,7 +30,6 @@ struct Simulator : testing::SimulatorProcess {
 };
 
 // Generous bounds: these tests run in real time on machines of any speed.
-constexpr auto kStartTimeout = 10s;
 constexpr auto kRunTimeout = 60s;
 
 struct ProgramRun {

@@ -36,7 +36,6 @@ struct Simulator : testing::SimulatorProcess {
 };
 
 // Generous bounds: these tests run in real time on machines of any speed.
-constexpr auto kStartTimeout = 10s;
 constexpr auto kRunTimeout = 30s;
 
 struct QueryRun {
