@@ -112,8 +112,9 @@ void AddFaultOptions(CLI::App& app, SimOptions& options) {
         ->check(
             CLI::IsMember({"version", "checksum", "information", "configuration", "programming"}))
         ->option_text("version,checksum,information,configuration,programming");
-    faults->add_option("--fault-times", options.fault_times,
-                       "the reply faults hit only the first N commands, then the unit answers")
+    faults
+        ->add_option("--fault-times", options.fault_times,
+                     "the reply faults hit only the first N commands, then the unit answers")
         ->option_text("N");
     faults->add_flag("--silent", options.silent,
                      "answer nothing at all (nor act on the option or programming entry command)");
