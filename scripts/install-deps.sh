@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   srecord
   xvfb xauth libx11-dev
-  qt6-base-dev libgl-dev fonts-liberation
+  qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation
   clang libclang-rt-dev clang-format
 )
 
