@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <chrono>
 #include <functional>
 
@@ -16,6 +17,7 @@
 #include "app/main_dialog.h"
 #include "app/screen.h"
 #include "image/hex_image.h"
+#include "picker/open_file_dialog.h"
 #include "platform/clock.h"
 #include "platform/fake_unit_shell.h"
 #include "platform/posix_serial_port.h"
@@ -203,6 +205,43 @@ class ToolEndToEndTest : public QObject {
         QCOMPARE(saved.size(), std::size_t{kImageSize});
         QVERIFY(std::equal(image.Buffer(), image.Buffer() + 0x20000,
                            reinterpret_cast<const std::uint8_t*>(saved.data())));
+    }
+
+    void OpenChoosesTheFileAndUpdateProgramsIt() {
+        Simulator sim({"--model", "r3360", "--family", "stm8"});
+        ToolRun tool(Settings(sim.device(), {}, 1, 1));
+        QCOMPARE(testing::RunProcess({kSimProgram, "firmware", "--model", "r3360", "--family",
+                                      "stm8", "-o", (tool.dir.path() / "fw.s19").string()}),
+                 0);
+        tool.dir.Write("notes.txt", "not firmware");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            tool.Control(kIdOpen)->isVisible() && tool.Control(kIdOpen)->isEnabled(), kTimeoutMs);
+
+        QStringList names;
+        QString info;
+        AnswerNextModal<CCEOpenFileDialog>([&](CCEOpenFileDialog* browser) {
+            info = qobject_cast<QLabel*>(browser->Control(CCEOpenFileDialog::kIdInfoLine))->text();
+            auto* list = qobject_cast<QTreeWidget*>(browser->Control(CCEOpenFileDialog::kIdList));
+            for (int row = 0; row < list->topLevelItemCount(); ++row) {
+                names << list->topLevelItem(row)->text(0);
+            }
+            const auto found = list->findItems(QStringLiteral("fw.s19"), Qt::MatchExactly);
+            QCOMPARE(found.size(), 1);
+            list->setCurrentItem(found.front());
+            qobject_cast<QPushButton*>(browser->Control(CCEOpenFileDialog::kIdOpen))->click();
+        });
+        QTest::mouseClick(tool.Control(kIdOpen), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(tool.Control(kIdUpdate)->isEnabled(), kTimeoutMs);
+        QVERIFY(names.contains(QStringLiteral("fw.s19")));
+        QVERIFY(!names.contains(QStringLiteral("notes.txt")));  // only STM8 firmware is listed
+        QVERIFY(info.contains(QStringLiteral("R3360")));        // the MCU version text
+        QVERIFY(tool.Log().contains(QStringLiteral("Press \"Update\" to start update.\r\n")));
+        QVERIFY(!tool.Log().contains(QStringLiteral("UPDATE")));  // a chosen file waits for Update
+
+        QTest::mouseClick(tool.Control(kIdUpdate), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            tool.Log().contains(QStringLiteral("Update complete, MCU will auto reset\r\n")),
+            kTimeoutMs);
     }
 
     void SilentUnitWaitsForRetry() {
