@@ -8,44 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "e2e/e2e_programs.h"
 #include "image/image_for_family.h"
 #include "support/capture_sink.h"
-#include "support/child_process.h"
-#include "support/simulator_process.h"
 #include "support/temp_dir.h"
 
 namespace velkor {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ChildProcess;
-
-const std::string kSimProgram = VELKOR_SIM_PROGRAM;
-const std::string kFlashProgram = VELKOR_FLASH_PROGRAM;
-
-// A velkor-sim started with these options.
-struct Simulator : testing::SimulatorProcess {
-    explicit Simulator(std::vector<std::string> options)
-        : SimulatorProcess(kSimProgram, std::move(options)) {}
-};
-
-// Generous bounds: these tests run in real time on machines of any speed.
-constexpr auto kRunTimeout = 60s;
-
-struct ProgramRun {
-    std::optional<int> status;
-    std::string out;
-    std::string err;
-};
-
-ProgramRun RunToEnd(std::vector<std::string> args) {
-    ChildProcess process(args);
-    ProgramRun run;
-    run.status = process.Wait(kRunTimeout);
-    run.out = process.out();
-    run.err = process.err();
-    return run;
-}
+using testing::kFlashProgram;
+using testing::kSimProgram;
+using testing::ProgramRun;
+using testing::RunToEnd;
+using testing::Simulator;
 
 struct UpdateCase {
     const char* model;

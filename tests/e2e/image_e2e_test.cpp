@@ -7,29 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "e2e/e2e_programs.h"
 #include "image/firmware_image.h"
-#include "support/child_process.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
 namespace velkor {
 namespace {
 
-using namespace std::chrono_literals;
+using testing::kFlashProgram;
+using testing::ProgramRun;
 
-const std::string kFlashProgram = VELKOR_FLASH_PROGRAM;
-
-struct ImageRun {
-    std::optional<int> status;
-    std::string err;
-};
-
-ImageRun RunImage(const std::string& mcu, const std::string& file, const std::string& out) {
-    testing::ChildProcess process({kFlashProgram, "image", "--mcu", mcu, file, "-o", out});
-    ImageRun run;
-    run.status = process.Wait(60s);
-    run.err = process.err();
-    return run;
+ProgramRun RunImage(const std::string& mcu, const std::string& file, const std::string& out) {
+    return testing::RunToEnd({kFlashProgram, "image", "--mcu", mcu, file, "-o", out});
 }
 
 struct FormatCase {
@@ -64,7 +54,7 @@ TEST(ImageCommand, WritesTheBinarySrecCatMakesOfTheSameFile) {
                                  std::to_string(kImageSize), "-o", reference, "-binary"}),
             0);
         const std::string out = (dir.path() / "out.bin").string();
-        const ImageRun run = RunImage(c.mcu, records, out);
+        const ProgramRun run = RunImage(c.mcu, records, out);
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_TRUE(testing::TempDir::Read(out) == testing::TempDir::Read(reference));
     }
@@ -74,7 +64,7 @@ TEST(ImageCommand, BrokenFileGivesResultThreeAndTheFormatLine) {
     testing::TempDir dir;
     const std::string file = dir.Write("bad.hex", ":0380000001020377\r\n:00000001FE\r\n");
     const std::string out = (dir.path() / "out.bin").string();
-    const ImageRun run = RunImage("m3", file, out);
+    const ProgramRun run = RunImage("m3", file, out);
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.err, "ERROR:the file format is not correct\n");
     EXPECT_FALSE(std::filesystem::exists(out)) << "nothing is written for a broken file";
@@ -82,7 +72,7 @@ TEST(ImageCommand, BrokenFileGivesResultThreeAndTheFormatLine) {
 
 TEST(ImageCommand, MissingFileGivesResultTwo) {
     testing::TempDir dir;
-    const ImageRun run =
+    const ProgramRun run =
         RunImage("stm8", (dir.path() / "none.s19").string(), (dir.path() / "out").string());
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "ERROR:can not open the file\n");

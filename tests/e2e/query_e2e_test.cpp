@@ -10,51 +10,27 @@
 #include <string>
 #include <vector>
 
+#include "e2e/e2e_programs.h"
 #include "link/ascii_link.h"
 #include "link/link_context.h"
 #include "link/mcu_link.h"
 #include "platform/clock.h"
 #include "platform/posix_serial_port.h"
 #include "support/capture_sink.h"
-#include "support/child_process.h"
-#include "support/simulator_process.h"
 #include "support/temp_dir.h"
 
 namespace velkor {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ChildProcess;
+using testing::kFlashProgram;
+using testing::kRunTimeout;
+using testing::ProgramRun;
+using testing::RunToEnd;
+using testing::Simulator;
 
-const std::string kSimProgram = VELKOR_SIM_PROGRAM;
-const std::string kFlashProgram = VELKOR_FLASH_PROGRAM;
-
-// A velkor-sim started with these options.
-struct Simulator : testing::SimulatorProcess {
-    explicit Simulator(std::vector<std::string> options)
-        : SimulatorProcess(kSimProgram, std::move(options)) {}
-};
-
-// Generous bounds: these tests run in real time on machines of any speed.
-constexpr auto kRunTimeout = 30s;
-
-struct QueryRun {
-    std::optional<int> status;
-    std::string out;
-    std::string err;
-    std::chrono::milliseconds took;
-};
-
-QueryRun RunQuery(const std::string& device, const std::string& model) {
-    const auto start = std::chrono::steady_clock::now();
-    ChildProcess query({kFlashProgram, "query", "--port", device, "--model", model});
-    QueryRun run;
-    run.status = query.Wait(kRunTimeout);
-    run.took = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start);
-    run.out = query.out();
-    run.err = query.err();
-    return run;
+ProgramRun RunQuery(const std::string& device, const std::string& model) {
+    return RunToEnd({kFlashProgram, "query", "--port", device, "--model", model});
 }
 
 std::string Hex8(std::uint32_t value) {
@@ -96,7 +72,7 @@ TEST_P(QueryAgainstSimulator, PrintsTheLogAndTheChecksumOfTheSimulatedFlash) {
                    "--checksum-range", "0x2000-0x2FFFF", "-v"});
     ASSERT_FALSE(sim.device().empty()) << sim.process().err();
 
-    const QueryRun run = RunQuery(sim.device(), param.model);
+    const ProgramRun run = RunQuery(sim.device(), param.model);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, Hex8(expected));
     EXPECT_EQ(run.err,
@@ -118,7 +94,7 @@ TEST(QueryAgainstSilentSimulator, FailsAfterTheTwoSecondAcknowledgementWait) {
         Simulator sim({"--model", model, "--silent"});
         ASSERT_FALSE(sim.device().empty()) << sim.process().err();
 
-        const QueryRun run = RunQuery(sim.device(), model);
+        const ProgramRun run = RunQuery(sim.device(), model);
         EXPECT_EQ(run.status, 1) << run.err;
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, "======== MCU Version ========\nMCU no respone\n");
@@ -130,7 +106,7 @@ TEST(QueryAgainstSilentSimulator, FailsAfterTheTwoSecondAcknowledgementWait) {
 TEST(QueryAgainstDroppingSimulator, FailsWhenTheLineGoesAwayMidReply) {
     Simulator sim({"--model", "r3360", "--drop-after-bytes", "5"});
     ASSERT_FALSE(sim.device().empty()) << sim.process().err();
-    const QueryRun run = RunQuery(sim.device(), "r3360");
+    const ProgramRun run = RunQuery(sim.device(), "r3360");
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_EQ(run.out, "");
 }
@@ -145,7 +121,7 @@ TEST(QueryOnAPortInUse, FailsWithTheReasonInPlainWords) {
     CAsciiLink holder(context);
     ASSERT_EQ(holder.Open(sim.device(), holder.baud_rate()), kOpenOk);
 
-    const QueryRun run = RunQuery(sim.device(), "r3360");
+    const ProgramRun run = RunQuery(sim.device(), "r3360");
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "Can not open serial port " + sim.device() +
@@ -160,7 +136,7 @@ TEST(SimulatorProgram, ServesThroughItsSymlinkAndEndsCleanlyOnInterrupt) {
     ASSERT_FALSE(sim.device().empty()) << sim.process().err();
     EXPECT_EQ(std::filesystem::read_symlink(link), sim.device());
 
-    const QueryRun run = RunQuery(link, "j5");
+    const ProgramRun run = RunQuery(link, "j5");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "03FC0000\n");
 

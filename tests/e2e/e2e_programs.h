@@ -1,0 +1,46 @@
+// The programs the end-to-end tests run, and how a test runs one to its end.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/simulator_process.h"
+
+namespace velkor::testing {
+
+inline const std::string kSimProgram = VELKOR_SIM_PROGRAM;
+inline const std::string kFlashProgram = VELKOR_FLASH_PROGRAM;
+
+// Generous: these tests run in real time on machines of any speed.
+inline constexpr std::chrono::seconds kRunTimeout{60};
+
+// A velkor-sim started with these options.
+struct Simulator : SimulatorProcess {
+    explicit Simulator(std::vector<std::string> options)
+        : SimulatorProcess(kSimProgram, std::move(options)) {}
+};
+
+struct ProgramRun {
+    std::optional<int> status;  // none: it did not end in time
+    std::string out;
+    std::string err;
+    std::chrono::milliseconds took{0};
+};
+
+// Runs the program at args[0] until it ends, with what it printed and how long it took.
+inline ProgramRun RunToEnd(const std::vector<std::string>& args) {
+    const auto start = std::chrono::steady_clock::now();
+    ChildProcess process(args);
+    ProgramRun run;
+    run.status = process.Wait(kRunTimeout);
+    run.took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    run.out = process.out();
+    run.err = process.err();
+    return run;
+}
+
+}  // namespace velkor::testing
