@@ -3,6 +3,8 @@
 
 #include <string_view>
 
+#include "procedures/programming_state.h"
+
 namespace velkor {
 
 inline constexpr std::string_view kLogUpdateComplete = "Update complete, MCU will auto reset\r\n";
@@ -13,5 +15,20 @@ inline constexpr std::string_view kComErrorCaption = "COM ERROR";
 inline constexpr std::string_view kTypeUnknown = "UNKNOWN";
 // What an empty checksum display holds.
 inline constexpr std::string_view kNoChecksum = " ";
+
+// Why a "FireFile" did not start its update by itself; "Update" stays enabled for a deliberate
+// touch.
+constexpr std::string_view AutoUpdateNotStartedLine(FileVerdict verdict) {
+    switch (verdict) {
+        case FileVerdict::kNotForThisUnit:
+            return "Automatic update not started: the file is not for this unit.\r\n";
+        case FileVerdict::kRefusedByVersionRule:
+            return "Automatic update not started: the file version does not suit this unit.\r\n";
+        case FileVerdict::kNoDescription:
+            return "Automatic update not started: the file has no description to check.\r\n";
+        default:
+            return "Automatic update not started: the file was not checked.\r\n";
+    }
+}
 
 }  // namespace velkor

@@ -143,7 +143,11 @@ void UpdateSequence::FamilyStep(int mcu_type) {
                       kFireFileCapacity, state.settings_file);
     if (!state.firmware_path.empty()) {
         state.auto_update = true;
-        state.firmware_path = (state.program_directory / state.firmware_path).string();
+        // Joined as text: a value that begins with a slash still names a file below the
+        // program directory, never one elsewhere on the unit.
+        const bool rooted = state.firmware_path.front() == '/';
+        state.firmware_path =
+            state.program_directory.string() + (rooted ? "" : "/") + state.firmware_path;
         FileStep();
     }
 }
@@ -152,19 +156,27 @@ void UpdateSequence::LoadStep(int result) {
     ToolState& state = session_.state;
     view_.EnableControl(kIdOpen, true);
     view_.EnableControl(kIdApply, true);
+    ProgrammingState& programming = session_.programming;
+    programming.file_checksum_valid = false;
+    programming.check_verdict = FileVerdict::kNotChecked;
     if (result != kLoadOk) {
         view_.EnableControl(kIdUpdate, false);
     } else {
-        session_.programming.file_checksum_valid = false;
         if (session_.current_link != nullptr && session_.current_image != nullptr) {
             session_.current_link->CheckFile(session_.current_image->Buffer());
         }
         view_.EnableControl(kIdUpdate, true);
-        if (session_.programming.file_checksum_valid) {
-            view_.SetControlText(kIdFileChecksum, Hex8(session_.programming.file_checksum));
-        }
-        if (state.auto_update) {
+    }
+    // The number beside "File Checksum" must belong to the file now loaded, or be blank.
+    view_.SetControlText(kIdFileChecksum, programming.file_checksum_valid
+                                              ? Hex8(programming.file_checksum)
+                                              : std::string(kNoChecksum));
+    if (result == kLoadOk && state.auto_update) {
+        // Nobody may be there to read a warning: only a file the check confirmed starts itself.
+        if (ConfirmedForUnattendedUpdate(programming.check_verdict)) {
             OnUpdate();
+        } else {
+            AppendLog(AutoUpdateNotStartedLine(programming.check_verdict));
         }
     }
     state.auto_update = false;

@@ -64,17 +64,14 @@ int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request) {
         return kWriteNoFile;  // the reader has logged why
     }
     state.file_checksum_valid = false;
-    bool confirmed = false;
-    {
-        // The check only advises. On a command line nobody reads its warnings before the
-        // update starts, so only its own word that the file fits lets the update go ahead.
-        LogWatch watch({kLogReady, kLogReadyForSlave});
-        confirmed = family->CheckFile(image->Buffer()) == 0 && watch.seen();
-    }
+    state.check_verdict = FileVerdict::kNotChecked;
+    // The check only advises. On a command line nobody reads its warnings before the update
+    // starts, so only its own word that the file fits lets the update go ahead.
+    family->CheckFile(image->Buffer());
     if (state.file_checksum_valid) {
         LogPrintf("File Checksum: %08X\r\n", state.file_checksum);
     }
-    if (!confirmed) {
+    if (!ConfirmedForUnattendedUpdate(state.check_verdict)) {
         if (!request.force) {
             AppendLog(kLogNotConfirmed);
             return kWriteNotConfirmed;

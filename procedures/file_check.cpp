@@ -52,6 +52,7 @@ int CheckFirmwareFile(const FileCheckLayout& layout, const std::uint8_t* image_b
                       const FileScreen& screen) {
     // A checksum of an earlier file must not be shown beside this one.
     state.file_checksum_valid = false;
+    state.check_verdict = FileVerdict::kNoDescription;
     if (image_bytes == nullptr) {
         AppendLog(kLogNoDescription);
         return 0;
@@ -70,10 +71,12 @@ int CheckFirmwareFile(const FileCheckLayout& layout, const std::uint8_t* image_b
     if (state.slave) {
         // The identity describes the main MCU; a slave image is taken as it is.
         AppendLog(kLogReadyForSlave);
+        state.check_verdict = FileVerdict::kSlaveNotChecked;
         return 0;
     }
     if (screen) {
         if (const int refused = screen(); refused != 0) {
+            state.check_verdict = FileVerdict::kRefusedByVersionRule;
             return refused;
         }
     }
@@ -81,9 +84,11 @@ int CheckFirmwareFile(const FileCheckLayout& layout, const std::uint8_t* image_b
     state.file_checksum_valid = true;
     if (IdentityMatches(layout, sources)) {
         AppendLog(kLogReady);
+        state.check_verdict = FileVerdict::kConfirmed;
         return 0;
     }
     WarnNotForThisUnit(layout, sources);
+    state.check_verdict = FileVerdict::kNotForThisUnit;
     return 0;
 }
 

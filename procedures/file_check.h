@@ -19,7 +19,8 @@ using FileScreen = std::function<int()>;
 
 // Checks the kImageSize bytes of `image` (null: none loaded) against the unit's `replies`.
 // Always 0 unless `screen` refuses the file. Sets the file checksum and its valid flag only
-// when it computed the checksum, and clears the flag otherwise.
+// when it computed the checksum, and clears the flag otherwise; records its conclusion in the
+// state's check verdict.
 int CheckFirmwareFile(const FileCheckLayout& layout, const std::uint8_t* image,
                       const McuReplies& replies, ProgrammingState& state,
                       const FileScreen& screen = {});

@@ -9,6 +9,22 @@
 
 namespace velkor {
 
+// What the last file check concluded about the loaded image.
+enum class FileVerdict {
+    kNotChecked,
+    kConfirmed,             // the file names this unit: "Press "Update" to start update."
+    kSlaveNotChecked,       // a slave image, taken as it is
+    kNotForThisUnit,        // the identity differs: warned about
+    kRefusedByVersionRule,  // NEC: the file and the unit lie on two sides of version 4
+    kNoDescription,         // no description block: nothing to check against
+};
+
+// Only the check's own word that the file fits lets an update start with nobody there to read
+// its warnings.
+constexpr bool ConfirmedForUnattendedUpdate(FileVerdict verdict) {
+    return verdict == FileVerdict::kConfirmed || verdict == FileVerdict::kSlaveNotChecked;
+}
+
 struct ProgrammingState {
     // Set when the slave MCU, not the main MCU, is the target.
     bool slave = false;
@@ -16,6 +32,7 @@ struct ProgrammingState {
     // `file_checksum_valid` is set.
     std::uint32_t file_checksum = 0;
     bool file_checksum_valid = false;
+    FileVerdict check_verdict = FileVerdict::kNotChecked;
     UnitOptions unit_options{};
 };
 

@@ -107,6 +107,7 @@ TEST(ProcedureCheckFile, WithoutTheMarkerOnlyTheNoDescriptionLine) {
             EXPECT_EQ(bench.Link(test.family).CheckFile(image), 0);
             EXPECT_EQ(bench.capture.log(), kNoDescription);
             EXPECT_FALSE(bench.state.file_checksum_valid);
+            EXPECT_EQ(bench.state.check_verdict, FileVerdict::kNoDescription);
         }
     }
 }
@@ -120,6 +121,7 @@ TEST(ProcedureCheckFile, DescriptionThenReadyWarningOrSlaveLine) {
             EXPECT_EQ(bench.Link(test.family).CheckFile(bench.image.data()), 0);
             EXPECT_EQ(bench.capture.log(), test.description_log + kReady);
             EXPECT_TRUE(bench.state.file_checksum_valid);
+            EXPECT_EQ(bench.state.check_verdict, FileVerdict::kConfirmed);
             std::uint32_t description_sum = 0;
             for (const auto& [offset, bytes] : test.description_block) {
                 for (unsigned char byte : bytes) {
@@ -134,6 +136,7 @@ TEST(ProcedureCheckFile, DescriptionThenReadyWarningOrSlaveLine) {
             EXPECT_EQ(bench.Link(test.family).CheckFile(bench.image.data()), 0);
             EXPECT_EQ(bench.capture.log(), test.description_log + Warning(test.warning));
             EXPECT_TRUE(bench.state.file_checksum_valid);
+            EXPECT_EQ(bench.state.check_verdict, FileVerdict::kNotForThisUnit);
         }
         {  // The slave: no identity, no checksum, and for NEC no version rule (unit V4).
             ProcedureBench bench;
@@ -142,6 +145,7 @@ TEST(ProcedureCheckFile, DescriptionThenReadyWarningOrSlaveLine) {
             EXPECT_EQ(bench.Link(test.family).CheckFile(bench.image.data()), 0);
             EXPECT_EQ(bench.capture.log(), test.description_log + kReadySlave);
             EXPECT_FALSE(bench.state.file_checksum_valid);
+            EXPECT_EQ(bench.state.check_verdict, FileVerdict::kSlaveNotChecked);
         }
     }
 }
@@ -228,6 +232,8 @@ TEST(ProcedureNecVersionRule, DecidesTheCheckAndTheEntryCommand) {
         EXPECT_EQ(bench.capture.log(),
                   Latin1ToUtf8(file_text + "\r\n\r\n") + test.log_after_description);
         EXPECT_EQ(bench.state.file_checksum_valid, test.result == 0);
+        EXPECT_EQ(bench.state.check_verdict,
+                  test.result == 0 ? FileVerdict::kConfirmed : FileVerdict::kRefusedByVersionRule);
 
         BootLoaderStub stub;
         bench.Attach(stub);

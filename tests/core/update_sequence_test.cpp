@@ -209,25 +209,89 @@ TEST_F(SequenceTest, FamilyStepWithoutFireFileWaitsForOpen) {
     EXPECT_EQ(Taken(), CommandList{});
 }
 
-TEST_F(SequenceTest, FireFileLoadsAndProgramsWithoutATouch) {
-    WriteSettings("[UpdateConfig]\r\nFireFile=fw.s19\r\n");
-    session.state.app_type = kAppTypeR3360;
-    sequence.OnWorkerReport(kCommandReadMcuType, kMcuTypeStm8);
-    EXPECT_EQ(session.current_image, &session.s19_image);
-    EXPECT_EQ(session.state.firmware_path, (dir.path() / "fw.s19").string());
-    EXPECT_EQ(view.enabled(kIdApply), false);
-    EXPECT_EQ(Taken(), CommandList{kCommandLoadFile});
-
-    sequence.OnWorkerReport(kCommandLoadFile, kLoadOk);
-    EXPECT_TRUE(sequence.busy_with_mcu());
-    for (int id : {kIdOpen, kIdUpdate, kIdQuit, kIdApply}) {
-        EXPECT_EQ(view.enabled(id), false) << id;
+// An S-record file holding `bytes` at `address`, as S1 records of 16 bytes.
+std::string S19Text(std::uint16_t address, std::string_view bytes) {
+    std::string text;
+    for (std::size_t at = 0; at < bytes.size(); at += 16) {
+        const std::string_view chunk = bytes.substr(at, 16);
+        const unsigned where = address + at;
+        unsigned sum = chunk.size() + 3 + (where >> 8) + (where & 0xFF);
+        char field[16];
+        std::snprintf(field, sizeof field, "S1%02X%04X", unsigned(chunk.size() + 3), where);
+        text += field;
+        for (const unsigned char byte : chunk) {
+            std::snprintf(field, sizeof field, "%02X", byte);
+            text += field;
+            sum += byte;
+        }
+        std::snprintf(field, sizeof field, "%02X\r\n", ~sum & 0xFF);
+        text += field;
     }
-    EXPECT_EQ(Taken(), CommandList{kCommandProgram});
+    return text;
+}
 
-    sequence.OnWorkerReport(kCommandProgram, 0);
-    EXPECT_FALSE(sequence.busy_with_mcu());
-    EXPECT_NE(capture.log().find("Update complete, MCU will auto reset\r\n"), std::string::npos);
+TEST_F(SequenceTest, FireFileProgramsWithoutATouchOnlyWhenTheCheckConfirmsIt) {
+    // An R3360 STM8 description block; its identity is the unit's in the first row only.
+    const std::string block =
+        std::string("$S1.20 R3360-STM8").append(15, '\0').append("20150101").append(2, '\0') +
+        "R3STM08";
+    const std::uint32_t block_sum = 0x73A;
+    struct Row {
+        const char* name;
+        std::string file;
+        const char* unit_information;
+        bool programs;
+        std::string file_checksum;
+        std::string_view line;
+    };
+    const Row rows[] = {
+        {"confirmed", S19Text(0x8100, block), "INFO:0000 R3STM08 tail", true, "0000073A", {}},
+        {"not for this unit", S19Text(0x8100, block), "INFO:0000 R3STM09 tail", false, "0000073A",
+         "Automatic update not started: the file is not for this unit.\r\n"},
+        {"no description", "", "INFO:0000 R3STM08 tail", false, " ",
+         "Automatic update not started: the file has no description to check.\r\n"},
+    };
+    std::uint32_t sum = 0;
+    for (const unsigned char byte : block) {
+        sum += byte;
+    }
+    ASSERT_EQ(sum, block_sum);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        // A value that begins with a slash still names a file below the program directory.
+        WriteSettings("[UpdateConfig]\r\nFireFile=/sub/fw.s19\r\n");
+        dir.Write("sub/fw.s19", row.file);
+        session.state.app_type = kAppTypeR3360;
+        session.context.replies = {};
+        std::copy_n("1.20 R3360 STM8", 15, session.context.replies.version_text.begin());
+        std::copy_n(row.unit_information, 22, session.context.replies.information_text.begin());
+        sequence.OnWorkerReport(kCommandReadMcuType, kMcuTypeStm8);
+        EXPECT_EQ(session.current_image, &session.s19_image);
+        EXPECT_EQ(session.state.firmware_path, dir.path().string() + "/sub/fw.s19");
+        EXPECT_EQ(view.enabled(kIdApply), false);
+        EXPECT_EQ(Taken(), CommandList{kCommandLoadFile});
+
+        view.SetControlText(kIdFileChecksum, "12345678");  // an earlier file's
+        ASSERT_EQ(session.current_image->Load(session.state.firmware_path), kLoadOk);
+        capture.Clear();
+        sequence.OnWorkerReport(kCommandLoadFile, kLoadOk);
+        EXPECT_EQ(view.text(kIdFileChecksum), row.file_checksum);
+        EXPECT_EQ(sequence.busy_with_mcu(), row.programs) << capture.log();
+        if (!row.programs) {
+            EXPECT_NE(capture.log().find(row.line), std::string::npos) << capture.log();
+            EXPECT_EQ(view.enabled(kIdUpdate), true) << "left for a deliberate touch";
+            EXPECT_EQ(Taken(), CommandList{});
+            continue;
+        }
+        for (int id : {kIdOpen, kIdUpdate, kIdQuit, kIdApply}) {
+            EXPECT_EQ(view.enabled(id), false) << id;
+        }
+        EXPECT_EQ(Taken(), CommandList{kCommandProgram});
+        sequence.OnWorkerReport(kCommandProgram, 0);
+        EXPECT_FALSE(sequence.busy_with_mcu());
+        EXPECT_NE(capture.log().find("Update complete, MCU will auto reset\r\n"),
+                  std::string::npos);
+    }
 }
 
 TEST_F(SequenceTest, FailedLoadLeavesUpdateDisabledAndClearsAutoUpdate) {
