@@ -240,14 +240,14 @@ void UpdateSequence::RunTypeSelection() {
         return;  // the worker is busy: the port and the choices are not ours to change
     }
     ToolState& state = session_.state;
-    const TypeChoice current{state.app_type, state.mcu_type, session_.programming.slave ? 1 : 0};
+    const TypeChoice current{state.app_type, state.mcu_type, session_.programming.slave};
     const std::optional<TypeChoice> choice = view_.RunTypeDialog(current);
     if (!choice) {
         return;
     }
     state.app_type = choice->app_type;
     state.mcu_type = choice->mcu_type;
-    session_.programming.slave = choice->slave != 0;
+    session_.programming.slave = choice->slave;
     ProfileWriteString(kUpdateConfigSection, kMcuTypeKey, std::to_string(choice->mcu_type),
                        state.settings_file);
     ProfileWriteString(kUpdateConfigSection, kMcuSlaveKey, std::to_string(choice->slave),

@@ -35,7 +35,7 @@ int ReadMcuType(UpdateSession& session) {
             ValidMcuType(ProfileReadInt(kUpdateConfigSection, kMcuTypeKey, 0, state.settings_file));
     }
     session.programming.slave =
-        ProfileReadInt(kUpdateConfigSection, kMcuSlaveKey, 0, state.settings_file) != 0;
+        ProfileReadInt(kUpdateConfigSection, kMcuSlaveKey, 0, state.settings_file);
     return state.mcu_type;
 }
 

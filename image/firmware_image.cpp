@@ -59,6 +59,28 @@ class ProgressTracker {
     int last_ = 0;
 };
 
+// Opens `path` for reading only when it is a regular file. A FIFO would block the open until a
+// writer came, and a device may act on being opened (a serial port raises its modem lines), so
+// the path is looked at first, and the open itself neither waits nor takes a terminal; fstat
+// then judges what was really opened, in case the path changed in between. Returns -1 for
+// anything else.
+int OpenRegularFile(const std::string& path, struct stat* info) {
+    if (::stat(path.c_str(), info) != 0 || !S_ISREG(info->st_mode)) {
+        return -1;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, info) != 0 || !S_ISREG(info->st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 bool IsAllFiller(std::string_view line) {
     return std::all_of(line.begin(), line.end(), IsLineFiller);
 }
@@ -84,9 +106,9 @@ int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
         }
     }
 
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
-    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    FileDescriptor file(OpenRegularFile(path, &info));
+    if (file.get() < 0) {
         AppendLog(kLogCannotOpen);
         return kLoadCannotOpen;
     }

@@ -21,13 +21,14 @@ class S19LineParser final : public CFirmwareImage::LineParser {
         if (line[0] != 'S') {
             return false;
         }
+        // A type that is not a digit names no record: the line is ignored, whatever follows.
+        const char type = line.size() > 1 ? line[1] : '\0';
+        if (type < '0' || type > '9') {
+            return true;
+        }
         std::uint8_t count = 0;
         if (line.size() < kS19Header || !DecodeHexBytes(line.substr(2), 1, &count)) {
             return false;
-        }
-        const char type = line[1];
-        if (type < '0' || type > '9') {
-            return true;  // not a record type we know of: ignored
         }
         const std::size_t address_bytes = kAddressBytes[static_cast<std::size_t>(type - '0')];
         const std::size_t record_length = kS19Header + 2 * std::size_t{count};

@@ -26,8 +26,9 @@ constexpr bool ConfirmedForUnattendedUpdate(FileVerdict verdict) {
 }
 
 struct ProgrammingState {
-    // Set when the slave MCU, not the main MCU, is the target.
-    bool slave = false;
+    // Nonzero when the slave MCU, not the main MCU, is the target. Holds the "McuSlave" value
+    // as read, so that a type selection that leaves it alone stores it back unchanged.
+    int slave = 0;
     // Byte sum of the family's range of the last checked image; meaningful only while
     // `file_checksum_valid` is set.
     std::uint32_t file_checksum = 0;

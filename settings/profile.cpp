@@ -1,12 +1,12 @@
 #include "settings/profile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <exception>
 #include <string>
 #include <system_error>
@@ -108,12 +108,20 @@ struct ScanResult {
     bool reached_eof = false;
 };
 
+// A leading UTF-8 byte order mark, as many editors write one; it is not part of the first line.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::size_t MarkLength(std::string_view data) {
+    return data.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+}
+
 // Walks the lines up to the first entry of `key` in the first `section`, the line ending that
-// section, or the end of the file. Without a key only the section's extent is sought.
+// section, or the end of the file. Without a key only the section's extent is sought. Offsets
+// count from the start of the file, byte order mark included, so a rewrite keeps the mark.
 ScanResult Scan(std::string_view data, std::string_view section,
                 std::optional<std::string_view> key) {
     ScanResult result;
-    std::size_t at = 0;
+    std::size_t at = MarkLength(data);
     while (true) {
         if (at == data.size()) {
             result.reached_eof = true;
@@ -153,7 +161,7 @@ ScanResult Scan(std::string_view data, std::string_view section,
 
 class Fd {
   public:
-    explicit Fd(int fd) : fd_(fd) {}
+    explicit Fd(int fd = -1) : fd_(fd) {}
     ~Fd() {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -162,6 +170,12 @@ class Fd {
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
+    void reset(int fd) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
     // Closes now, reporting whether buffered data made it out.
     bool Close() {
         const int fd = fd_;
@@ -204,9 +218,25 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// Opens a regular file; O_NONBLOCK keeps a FIFO in its place from blocking the open.
+bool WriteAllAt(int fd, std::string_view bytes, off_t offset) {
+    while (!bytes.empty()) {
+        const ssize_t put = ::pwrite(fd, bytes.data(), bytes.size(), offset);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+        offset += static_cast<off_t>(put);
+    }
+    return true;
+}
+
+// Opens a regular file; O_NONBLOCK keeps a FIFO in its place from blocking the open (and means
+// nothing for the regular file that is then read and written).
 int OpenRegular(const std::filesystem::path& file, int flags, struct stat* info) {
-    const int fd = ::open(file.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(file.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return -1;
     }
@@ -230,6 +260,7 @@ std::optional<std::string> ReadForLookup(const std::filesystem::path& file) {
 
 struct CurrentFile {
     bool exists = false;
+    Fd fd;  // open for reading and writing while the file exists
     struct stat info {};
     std::string bytes;
 };
@@ -237,12 +268,12 @@ struct CurrentFile {
 // Reads the file to be updated. A missing file is an empty one still to be created; a file
 // that cannot be opened for both reading and writing is not touched.
 bool ReadForUpdate(const std::filesystem::path& file, CurrentFile& current) {
-    Fd fd(OpenRegular(file, O_RDWR, &current.info));
-    if (fd.get() < 0) {
+    current.fd.reset(OpenRegular(file, O_RDWR, &current.info));
+    if (current.fd.get() < 0) {
         return errno == ENOENT;
     }
     current.exists = true;
-    return ReadAll(fd.get(), current.bytes);
+    return ReadAll(current.fd.get(), current.bytes);
 }
 
 // The file a write lands in: the target of a symbolic link, so the link survives the rename.
@@ -252,59 +283,166 @@ std::filesystem::path WriteTarget(const std::filesystem::path& file) {
     return error ? file : target;
 }
 
-// Writes `bytes` to a new file beside `target` and renames it over `target`, so a crash
-// leaves either the old content or the new one. The old file's mode and owner are kept.
-bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes,
-                 const CurrentFile& current) {
-    const std::string base = "." + target.filename().string() + ".tmp";
-    std::filesystem::path temp;
-    int raw = -1;
-    const auto seed = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    for (unsigned attempt = 0; attempt < 100 && raw < 0; ++attempt) {
-        temp = target;
-        temp.replace_filename(base + std::to_string(::getpid()) + "-" +
-                              std::to_string(seed + attempt));
-        raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (raw < 0 && errno != EEXIST) {
+std::filesystem::path FolderOf(const std::filesystem::path& target) {
+    return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+}
+
+// The one temporary name of a settings file: a write killed before its rename leaves at most
+// this file, and the next write removes it.
+std::string TempName(const std::filesystem::path& target) {
+    return "." + target.filename().string() + ".tmp";
+}
+
+// Earlier builds named each temporary file "<temp name><pid>-<number>"; a killed write left
+// one behind every time. Removes those beside `target`, and nothing else.
+void RemoveNumberedTempFiles(const std::filesystem::path& target) {
+    const std::string prefix = TempName(target);
+    const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(FolderOf(target), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with(prefix)) {
+            continue;
+        }
+        const std::string_view rest = std::string_view(name).substr(prefix.size());
+        const std::size_t dash = rest.find('-');
+        if (dash == std::string_view::npos || dash == 0 || dash + 1 == rest.size() ||
+            !std::all_of(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(dash),
+                         is_digit) ||
+            !std::all_of(rest.begin() + static_cast<std::ptrdiff_t>(dash) + 1, rest.end(),
+                         is_digit)) {
+            continue;
+        }
+        ::unlink(it->path().c_str());
+    }
+}
+
+// Holds an exclusive lock on the settings file's folder from the read to the rename, so two
+// writers in one folder take turns: neither removes the other's temporary file nor loses the
+// other's change. A folder that cannot be opened for reading goes unlocked; the tool is the
+// only writer of its settings file in practice.
+class FolderLock {
+  public:
+    explicit FolderLock(const std::filesystem::path& folder)
+        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_.get() >= 0) {
+            while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    // The folder, for syncing a rename; -1 when it could not be opened.
+    int fd() const { return fd_.get(); }
+
+  private:
+    Fd fd_;
+};
+
+// Writes the new content over the old in place, from the first byte that changes, as the
+// original tool did: for a file in a folder we may not write to, or one with several names.
+// A write that cannot grow the file stops before any byte of it is changed.
+bool RewriteInPlace(const std::filesystem::path& target, CurrentFile& current,
+                    std::string_view bytes) {
+    if (!current.exists) {
+        current.fd.reset(
+            ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (current.fd.get() < 0) {
             return false;
         }
     }
-    if (raw < 0) {
+    const int fd = current.fd.get();
+    const std::string_view old = current.bytes;
+    if (bytes.size() > old.size() &&
+        ::posix_fallocate(fd, static_cast<off_t>(old.size()),
+                          static_cast<off_t>(bytes.size() - old.size())) != 0) {
+        // Give back whatever part of the growth was had; the content is still the old one.
+        (void)!::ftruncate(fd, static_cast<off_t>(old.size()));
         return false;
     }
-    Fd fd(raw);
-    bool ok = true;
-    if (current.exists) {
-        // Owner first: a change of owner clears set-id bits that the mode then restores.
-        if (::fchown(fd.get(), current.info.st_uid, current.info.st_gid) != 0) {
-            // Only a privileged process may hand a file to another owner; the content matters
-            // more than the owner, so the write goes on.
-        }
-        ok = ::fchmod(fd.get(), current.info.st_mode & 07777) == 0;
-    }
-    ok = ok && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
-    ok = fd.Close() && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // Make the rename itself durable; the content is already in place if this fails.
-    const std::filesystem::path folder =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0) {
-        ::fsync(dir.get());
-    }
-    return true;
+    const std::size_t first = static_cast<std::size_t>(
+        std::mismatch(bytes.begin(), bytes.end(), old.begin(), old.end()).first - bytes.begin());
+    return WriteAllAt(fd, bytes.substr(first), static_cast<off_t>(first)) &&
+           (bytes.size() >= old.size() || ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0) &&
+           ::fsync(fd) == 0;
 }
 
-int Store(const std::filesystem::path& target, const CurrentFile& current, std::string_view bytes) {
+enum class Replaced { kDone, kFailed, kNotHere };
+
+// Writes `bytes` to the temporary file beside `target` and renames it over `target`, so a
+// crash leaves either the old content or the new one. The old file's mode and owner are kept.
+// kNotHere: the replacement cannot be made faithfully here (no temporary file can be created
+// in the folder, the owner cannot be kept, or there is no room for a second copy), while a
+// rewrite in place may still succeed.
+Replaced ReplaceFile(const std::filesystem::path& target, std::string_view bytes,
+                     const CurrentFile& current, const FolderLock& lock) {
+    std::filesystem::path temp = target;
+    temp.replace_filename(TempName(target));
+    RemoveNumberedTempFiles(target);
+    // A leftover of a killed write goes first: the new file is always our own, never a file
+    // or link someone else put under that name.
+    ::unlink(temp.c_str());
+    Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (fd.get() < 0) {
+        return Replaced::kNotHere;
+    }
+    const auto give_up = [&](Replaced outcome) {
+        fd.reset(-1);
+        ::unlink(temp.c_str());
+        return outcome;
+    };
+    if (current.exists) {
+        struct stat made {};
+        if (::fstat(fd.get(), &made) != 0) {
+            return give_up(Replaced::kFailed);
+        }
+        // Owner first: a change of owner clears set-id bits that the mode then restores. Only
+        // a privileged process may hand a file to another owner; without that, the file is
+        // rewritten in place so that it keeps its owner.
+        if ((made.st_uid != current.info.st_uid || made.st_gid != current.info.st_gid) &&
+            ::fchown(fd.get(), current.info.st_uid, current.info.st_gid) != 0) {
+            return give_up(Replaced::kNotHere);
+        }
+        if (::fchmod(fd.get(), current.info.st_mode & 07777) != 0) {
+            return give_up(Replaced::kFailed);
+        }
+    }
+    if (!WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) {
+        return give_up(errno == ENOSPC || errno == EDQUOT ? Replaced::kNotHere : Replaced::kFailed);
+    }
+    if (!fd.Close() || ::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return Replaced::kFailed;
+    }
+    // Make the rename itself durable; the content is already in place if this fails.
+    if (lock.fd() >= 0) {
+        ::fsync(lock.fd());
+    } else {
+        Fd dir(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() >= 0) {
+            ::fsync(dir.get());
+        }
+    }
+    return Replaced::kDone;
+}
+
+int Store(const std::filesystem::path& target, CurrentFile& current, std::string_view bytes,
+          const FolderLock& lock) {
     if (current.exists && bytes == current.bytes) {
         return 1;
     }
-    return ReplaceFile(target, bytes, current) ? 1 : 0;
+    // A rename would give only this name the new content and leave the other names the old.
+    if (current.exists && current.info.st_nlink > 1) {
+        return RewriteInPlace(target, current, bytes) ? 1 : 0;
+    }
+    switch (ReplaceFile(target, bytes, current, lock)) {
+        case Replaced::kDone:
+            return 1;
+        case Replaced::kNotHere:
+            return RewriteInPlace(target, current, bytes) ? 1 : 0;
+        case Replaced::kFailed:
+            break;
+    }
+    return 0;
 }
 
 std::optional<std::string_view> LookUp(std::string_view data, std::string_view section,
@@ -387,6 +525,7 @@ int ProfileWriteString(std::optional<std::string_view> section, std::optional<st
     }
     try {
         const std::filesystem::path target = WriteTarget(file);
+        const FolderLock lock(FolderOf(target));
         CurrentFile current;
         if (!ReadForUpdate(target, current)) {
             return 0;
@@ -406,20 +545,20 @@ int ProfileWriteString(std::optional<std::string_view> section, std::optional<st
         std::string text;
         if (!key) {
             if (!scan.section_found) {
-                return Store(target, current, content);
+                return Store(target, current, content, lock);
             }
             write_at = scan.section_start;
             tail_from = next_section;
         } else if (!value) {
             if (!scan.entry_found) {
-                return Store(target, current, content);
+                return Store(target, current, content, lock);
             }
             write_at = scan.entry_start;
             tail_from = scan.entry_end;
         } else if (!scan.section_found) {
             content.append("\r\n[").append(*section).append("]\r\n");
             content.append(*key).append("=").append(*value).append("\r\n");
-            return Store(target, current, content);
+            return Store(target, current, content, lock);
         } else {
             text.append(*key).append("=").append(*value).append("\r\n");
             write_at = scan.entry_found ? scan.entry_start : next_section;
@@ -427,7 +566,7 @@ int ProfileWriteString(std::optional<std::string_view> section, std::optional<st
         }
         std::string updated = content.substr(0, write_at);
         updated.append(text).append(std::string_view(content).substr(tail_from));
-        return Store(target, current, updated);
+        return Store(target, current, updated, lock);
     } catch (const std::exception&) {
         return 0;
     }

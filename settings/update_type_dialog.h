@@ -37,6 +37,7 @@ class CUpdateType : public QDialog {
 
     int m_nAppType = 0;
     int m_nMcuType = 0;
+    // The slave value it started from until "SLAVE MCU" is clicked, then 1 or 0.
     int m_nSlave = 0;
 
     QWidget* Control(int id) const;

@@ -1,7 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -209,6 +214,14 @@ INSTANTIATE_TEST_SUITE_P(
                  {{0x8000, {0xAA, 0xBB, 0xCC}}}},
         LoadCase{"last line without line end", kS1, kLoadOk, {{0x8000, k123}}},
         LoadCase{"last line of filler only", kS1 + "\r\n  \x1A", kLoadOk, {{0x8000, k123}}},
+        LoadCase{"types that are not digits ignored whatever follows",
+                 "S\r\nSX\r\nShello world\r\nS-1\r\nS\x1A\r\n" + kS1 + "\r\nSZ",
+                 kLoadOk,
+                 {{0x8000, k123}}},
+        LoadCase{"digit type without its byte count",
+                 kS1 + "\nS1\n",
+                 kLoadFormatError,
+                 {{0x8000, k123}}},
         LoadCase{"lower case s", "s" + kS1.substr(1) + "\n", kLoadFormatError, {}},
         LoadCase{"blank-led line", kS1 + "\n " + kS1 + "\n", kLoadFormatError, {{0x8000, k123}}},
         LoadCase{"other leading character", "; comment\n", kLoadFormatError, {}},
@@ -265,6 +278,21 @@ TEST(FirmwareImage, UnopenablePathKeepsThePreviousImage) {
     EXPECT_EQ(capture.log(), kLogCannotOpen);
     ExpectImage(image.Buffer(), {{0x8000, k123}});
     EXPECT_EQ(image.Load(dir.path().string()), kLoadCannotOpen) << "a folder is not a file";
+    EXPECT_EQ(image.Load("/dev/null"), kLoadCannotOpen) << "a device is not a file";
+
+    // A FIFO without a writer would block an ordinary open for ever.
+    const std::string fifo = (dir.path() / "fifo.s19").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto load = std::async(std::launch::async, [&] { return image.Load(fifo); });
+    if (load.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "the load of a FIFO hangs";
+        // Become its writer, so the blocked open returns and the test can end.
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        load.wait();
+        ::close(writer);
+    }
+    EXPECT_EQ(load.get(), kLoadCannotOpen) << "a FIFO is not a file";
+    ExpectImage(image.Buffer(), {{0x8000, k123}});
 }
 
 TEST(FirmwareImage, BaseLoadReadsNothing) {

@@ -1,6 +1,7 @@
 #include "settings/profile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -102,6 +104,13 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"DeleteMissingSection", "[A]\r\nx=1\r\n", "C", nullopt, nullopt,
                   "[A]\r\nx=1\r\n\r\n"},
         WriteCase{"NoSection", "untouched", nullopt, "McuType", "1", "untouched"},
+        WriteCase{"ByteOrderMarkKept", "\xEF\xBB\xBF[UpdateConfig]\r\nMcuType=1\r\n",
+                  "UpdateConfig", "McuType", "2", "\xEF\xBB\xBF[UpdateConfig]\r\nMcuType=2\r\n"},
+        WriteCase{"ByteOrderMarkBeforeDeletedSection",
+                  "\xEF\xBB\xBF[UpdateConfig]\r\nMcuType=1\r\n[B]\r\n", "UpdateConfig", nullopt,
+                  nullopt, "\xEF\xBB\xBF[B]\r\n"},
+        WriteCase{"ByteOrderMarkAlone", "\xEF\xBB\xBF", "UpdateConfig", "McuType", "1",
+                  "\xEF\xBB\xBF\r\n\r\n[UpdateConfig]\r\nMcuType=1\r\n"},
         WriteCase{"FirstOfTwoSections",
                   "McuType=5\r\n[UpdateConfig]\r\nx=1\r\n[UpdateConfig]\r\nMcuType=6\r\n",
                   "UpdateConfig", "McuType", "2",
@@ -116,12 +125,16 @@ TEST_F(Profile, KeyAndSectionSpellingsMustMatchExactly) {
         EXPECT_EQ(Int(kMcuTypeKey), -7) << text;
     }
     for (const char* text : {"McuType=5\r\n[UpdateConfig]\r\n", "[updateconfig]\r\nMcuType=5\r\n",
-                             "[UpdateConfig]\r\n[UpdateConfig]\r\nMcuType=5\r\n"}) {
+                             "[UpdateConfig]\r\n[UpdateConfig]\r\nMcuType=5\r\n",
+                             "\r\n\xEF\xBB\xBF[UpdateConfig]\r\nMcuType=5\r\n",
+                             "\xEF\xBB\xBF\xEF\xBB\xBF[UpdateConfig]\r\nMcuType=5\r\n"}) {
         Write(text);
         EXPECT_EQ(Int(kMcuTypeKey), -7) << text;
     }
     Write("[UpdateConfig] any text\r\n\r\n;McuType=4\r\nMcuType=5\r\nMcuType=6\r\n");
     EXPECT_EQ(Int(kMcuTypeKey), 5);
+    Write("\xEF\xBB\xBF[UpdateConfig]\r\nMcuType=5\r\n");
+    EXPECT_EQ(Int(kMcuTypeKey), 5) << "a leading byte order mark is not part of the header";
 }
 
 TEST_F(Profile, NumbersConvertLikeWcstol) {
@@ -180,18 +193,66 @@ TEST_F(Profile, RewriteKeepsModeLinkAndOtherBytesAndLeavesNoTempFile) {
     fs::permissions(real, fs::perms(0640));
     file_ = dir_.path() / "link.ini";
     fs::create_symlink(real, file_);
+    // What killed writes left: the temporary file, and those of earlier builds' naming.
+    dir_.Write(".tool.ini.tmp", "half");
+    dir_.Write(".tool.ini.tmp4242-1733", "half");
+    fs::create_symlink(real, dir_.path() / ".tool.ini.tmp7-8");
     EXPECT_EQ(Set(kMcuTypeKey, "22"), 1);
     EXPECT_TRUE(fs::is_symlink(file_));
     EXPECT_EQ(testing::TempDir::Read(real),
               "[O]\nk = v \n\n[UpdateConfig]\r\nMcuType=22\r\n;x\r\n");
     EXPECT_EQ(fs::status(real).permissions(), fs::perms(0640));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 2);
+
+    // Names that are not ours stay; a file with a second name is rewritten in place, so both
+    // names still show one file.
+    const std::string kept[] = {".tool.ini.tmp1-", ".tool.ini.tmpx1-2", ".link.ini.tmp1-2",
+                                "tool.ini.tmp"};
+    for (const std::string& name : kept) {
+        dir_.Write(name, "other");
+    }
+    const fs::path other = dir_.path() / "other.ini";
+    fs::create_hard_link(real, other);
+    EXPECT_EQ(Set(kMcuTypeKey, "3"), 1);
+    EXPECT_TRUE(fs::equivalent(real, other));
+    EXPECT_EQ(fs::hard_link_count(real), 2u);
+    EXPECT_EQ(testing::TempDir::Read(other),
+              "[O]\nk = v \n\n[UpdateConfig]\r\nMcuType=3\r\n;x\r\n");
+    EXPECT_EQ(Set(kMcuTypeKey, "4444"), 1) << "growing in place";
+    EXPECT_EQ(testing::TempDir::Read(other),
+              "[O]\nk = v \n\n[UpdateConfig]\r\nMcuType=4444\r\n;x\r\n");
+    for (const std::string& name : kept) {
+        EXPECT_EQ(testing::TempDir::Read(dir_.path() / name), "other") << name;
+    }
+}
+
+TEST_F(Profile, WritersInOneFolderTakeTurns) {
+    // Each writer adds keys of its own; a change that a writer read past and overwrote, or a
+    // temporary file taken from under a writer, would lose some of them.
+    constexpr int kWrites = 25;
+    const auto writer = [&](char name, int* stored) {
+        for (int i = 0; i < kWrites; ++i) {
+            *stored += Set(name + std::to_string(i), "1");
+        }
+    };
+    int stored[2] = {};
+    std::thread first(writer, 'a', &stored[0]);
+    std::thread second(writer, 'b', &stored[1]);
+    first.join();
+    second.join();
+    EXPECT_EQ(stored[0] + stored[1], 2 * kWrites);
+    for (char name : {'a', 'b'}) {
+        for (int i = 0; i < kWrites; ++i) {
+            EXPECT_EQ(Int(name + std::to_string(i)), 1) << name << i;
+        }
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 1);
 }
 
 // Runs the write as an unprivileged user when we are root, who ignores folder permissions.
-int WriteUnprivileged(const fs::path& file) {
+int WriteUnprivileged(const fs::path& file, std::string_view value = "2") {
     const auto write = [&] {
-        return ProfileWriteString(kUpdateConfigSection, kMcuTypeKey, "2", file);
+        return ProfileWriteString(kUpdateConfigSection, kMcuTypeKey, value, file);
     };
     if (::geteuid() != 0) {
         return write();
@@ -209,13 +270,26 @@ TEST_F(Profile, FailedWriteReturnsZeroAndLeavesNoTrace) {
     const std::string before = "[UpdateConfig]\r\nMcuType=1\r\n";
     file_ = dir_.Write("locked/tool.ini", before);
     fs::permissions(dir_.path(), fs::perms(0711));
-    fs::permissions(file_, fs::perms(0666));
+    fs::permissions(file_, fs::perms(0444));
     fs::permissions(file_.parent_path(), fs::perms(0555));
     EXPECT_EQ(WriteUnprivileged(file_), 0);
     EXPECT_EQ(Content(), before);
+
+    // A writable file in a folder we may not write to, as in a program folder owned by root,
+    // is rewritten in place; so is one whose owner the writer could not keep.
+    fs::permissions(file_, fs::perms(0666));
+    struct stat old_info {};
+    ASSERT_EQ(::stat(file_.c_str(), &old_info), 0);
+    EXPECT_EQ(WriteUnprivileged(file_, "3"), 1);
+    EXPECT_EQ(Int(kMcuTypeKey), 3);
+    struct stat info {};
+    ASSERT_EQ(::stat(file_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_ino, old_info.st_ino);
     fs::permissions(file_.parent_path(), fs::perms(0777));
     EXPECT_EQ(WriteUnprivileged(file_), 1);
     EXPECT_EQ(Int(kMcuTypeKey), 2);
+    ASSERT_EQ(::stat(file_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, old_info.st_uid);
     const std::string current = Content();
 
     EXPECT_EQ(Set(kMcuTypeKey, "1\n[Evil]"), 0);

@@ -333,6 +333,17 @@ TEST_F(SequenceTest, TypeSelectionStoresTheChoiceAndRestarts) {
               "\r\n\r\n[UpdateConfig]\r\nMcuType=2\r\n\r\nMcuSlave=1\r\n")
         << "the model is not written";
     EXPECT_EQ(Taken(), CommandList{kCommandReset});
+
+    // The dialog starts from the value read, so a box left alone stores it back as it was.
+    WriteSettings("[UpdateConfig]\r\nMcuType=2\r\nMcuSlave=2\r\n");
+    RunWorkerCommand(session, kCommandReadMcuType);
+    view.type_answer = TypeChoice{kAppTypeR3360, kMcuTypeNec, 2};
+    sequence.RunTypeSelection();
+    EXPECT_EQ(view.offered.slave, 2);
+    EXPECT_EQ(session.programming.slave, 2);
+    EXPECT_EQ(testing::TempDir::Read(dir.path() / "velkor-tool.ini"),
+              "[UpdateConfig]\r\nMcuType=2\r\nMcuSlave=2\r\n");
+    EXPECT_EQ(Taken(), CommandList{kCommandReset});
 }
 
 TEST_F(SequenceTest, CancelledTypeSelectionChangesNothing) {

@@ -232,6 +232,7 @@ class MainDialogTest : public QObject {
         QTest::newRow("nothing chosen") << 0 << 0 << 0 << false;
         QTest::newRow("model only") << 2 << 0 << 0 << false;
         QTest::newRow("both") << 1 << 3 << 1 << true;
+        QTest::newRow("slave value read") << 2 << 1 << 2 << true;
         QTest::newRow("values that name nothing") << 5 << 7 << 0 << true;
     }
     void TypeDialogLayoutAndStart() {
@@ -248,6 +249,7 @@ class MainDialogTest : public QObject {
         QCOMPARE(checked(CUpdateType::kIdJ5), app == 2);
         QCOMPARE(checked(CUpdateType::kIdM3), mcu == 3);
         QCOMPARE(checked(CUpdateType::kIdSlave), slave != 0);
+        QCOMPARE(dialog.m_nSlave, slave);  // until the box is clicked
         QCOMPARE(dialog.Control(CUpdateType::kIdMcuGroup)->geometry(), QRect(400, 10, 390, 250));
         QCOMPARE(dialog.Control(CUpdateType::kIdCancel)->geometry(), QRect(440, 350, 110, 60));
         QCOMPARE(qobject_cast<QAbstractButton*>(dialog.Control(CUpdateType::kIdStm8))->text(),
