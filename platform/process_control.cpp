@@ -2,113 +2,63 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
-#include <string_view>
+#include <thread>
+
+extern char** environ;
 
 namespace velkor {
 namespace {
 
-// What execvp searches when PATH is unset.
-constexpr std::string_view kDefaultSearchPath = "/bin:/usr/bin";
+// Frees what a spawn's attributes and file actions hold, on every way out.
+struct SpawnSetup {
+    SpawnSetup() {
+        ::posix_spawnattr_init(&attributes);
+        ::posix_spawn_file_actions_init(&actions);
+    }
+    ~SpawnSetup() {
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
 
-bool IsExecutableFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           ::access(path.c_str(), X_OK) == 0;
-}
-
-// Resolved before forking: after fork only async-signal-safe calls are allowed, and the tool
-// may have other threads.
-std::optional<std::string> FindProgram(const std::string& program) {
-    if (program.empty()) {
-        return std::nullopt;
-    }
-    if (program.find('/') != std::string::npos) {
-        return IsExecutableFile(program) ? std::optional(program) : std::nullopt;
-    }
-    const char* variable = std::getenv("PATH");
-    std::string_view search = variable != nullptr ? variable : kDefaultSearchPath;
-    for (;;) {
-        const auto colon = search.find(':');
-        const std::string_view folder = search.substr(0, colon);
-        // An empty entry means the current folder.
-        std::string candidate = folder.empty() ? program : std::string(folder) + "/" + program;
-        if (IsExecutableFile(candidate)) {
-            return candidate;
-        }
-        if (colon == std::string_view::npos) {
-            return std::nullopt;
-        }
-        search.remove_prefix(colon + 1);
-    }
-}
-
-void WriteAll(int fd, const void* data, std::size_t size) {
-    while (::write(fd, data, size) < 0 && errno == EINTR) {
-    }
-}
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_t actions;
+};
 
 }  // namespace
 
 bool StartDetached(const std::string& program) {
-    const auto file = FindProgram(program);
-    if (!file) {
+    if (program.empty()) {
         return false;
     }
-    // Reports a failed exec; closed by a successful one.
-    int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) {
-        return false;
-    }
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    SpawnSetup setup;
     sigset_t no_signals;
     sigemptyset(&no_signals);
-
-    // Double fork: the intermediate child ends at once and is reaped here, so the program is
-    // adopted by init (or a subreaper), which reaps it in turn.
-    const pid_t intermediate = ::fork();
-    if (intermediate == 0) {
-        const pid_t started = ::fork();
-        if (started == 0) {
-            ::setsid();
-            // Input stays with the tool; output still goes where the tool's goes.
-            const int nothing = ::open("/dev/null", O_RDONLY);
-            if (nothing > 0) {
-                ::dup2(nothing, STDIN_FILENO);
-                ::close(nothing);
-            }
-            ::sigprocmask(SIG_SETMASK, &no_signals, nullptr);
-            ::execv(file->c_str(), argv);
-            const int error = errno;
-            WriteAll(report[1], &error, sizeof error);
-            ::_exit(127);
-        }
-        if (started < 0) {
-            const int error = errno;
-            WriteAll(report[1], &error, sizeof error);
-        }
-        ::_exit(0);
-    }
-    ::close(report[1]);
-    if (intermediate < 0) {
-        ::close(report[0]);
+    // Its own session, so that it outlives the tool; input stays with the tool, output goes
+    // where the tool's goes.
+    ::posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
+    ::posix_spawnattr_setsigmask(&setup.attributes, &no_signals);
+    ::posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    pid_t started = 0;
+    // Searches PATH (unless the name holds a slash) and reports a failed exec.
+    if (::posix_spawnp(&started, program.c_str(), &setup.actions, &setup.attributes, argv,
+                       environ) != 0) {
         return false;
     }
-    while (::waitpid(intermediate, nullptr, 0) < 0 && errno == EINTR) {
-    }
-    int error = 0;
-    ssize_t count;
-    while ((count = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
-    }
-    ::close(report[0]);
-    return count == 0;
+    // Nobody waits for it to end, but its end must not leave a zombie behind.
+    std::thread([started] {
+        while (::waitpid(started, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return true;
 }
 
 std::string ExecutablePath(int process) {

@@ -6,8 +6,8 @@
 namespace velkor {
 
 // Starts `program` (looked up on PATH unless it holds a slash) in a session of its own and
-// returns once it has been executed, without waiting for it to end. It is not our child, so
-// no zombie is left behind whenever it ends. False when it could not be started.
+// returns once it has been executed, without waiting for it to end; it is reaped in the
+// background, so its end leaves no zombie. False when it could not be started.
 bool StartDetached(const std::string& program);
 
 // The path of the executable the process runs; empty when it cannot be read.
