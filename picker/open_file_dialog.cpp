@@ -9,6 +9,7 @@
 
 #include "app/design_grid.h"
 #include "app/screen.h"
+#include "app/tool_icon.h"
 #include "picker/mount_table_notifier.h"
 #include "picker/row_icons.h"
 #include "picker/slip_list_ctrl.h"
@@ -21,6 +22,7 @@ CCEOpenFileDialog::CCEOpenFileDialog(int mcu_type, const std::string& program_di
       browser_(mcu_type),
       watcher_([] { return CountMounts(); }) {
     setWindowTitle(QString());
+    setWindowIcon(ToolIcon());
     CreateControls();
     PlaceControls();
     SetUpList();
