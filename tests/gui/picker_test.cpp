@@ -239,6 +239,9 @@ class PickerTest : public QObject {
     void openOnAFolderEntersIt() {
         const auto dialog = Dialog(Card());
         dialog->show();
+        // Nothing looks chosen before a tap: no selection, no current row.
+        QVERIFY(List(*dialog).selectedItems().isEmpty());
+        QCOMPARE(List(*dialog).currentItem(), nullptr);
         Select(*dialog, QStringLiteral("fw"));
         Click(*dialog, CCEOpenFileDialog::kIdOpen);
         QCOMPARE(dialog->selected_index(), 1);
