@@ -20,7 +20,7 @@ class DesignGrid {
 
     int width() const { return screen_.width; }
     int height() const { return screen_.height; }
-    // The pixel height of the tool's font: 28 units.
+    // The height of the tool's font, ascent plus descent, in pixels: 28 units.
     int FontPixelHeight() const { return screen_.height * 28 / 480; }
 
   private:

@@ -1,6 +1,7 @@
 // velkor-tool: the full-screen update tool.
 #include <QApplication>
 
+#include "app/tool_icon.h"
 #include "app/update_session.h"
 #include "app/update_tool_app.h"
 #include "platform/clock.h"
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    QApplication::setWindowIcon(velkor::ToolIcon());
     velkor::RealClock clock;
     velkor::PosixSerialPort port;
     velkor::X11UnitShell shell;

@@ -24,6 +24,7 @@
 #include "app/screen.h"
 #include "app/sequence_messages.h"
 #include "app/start_up.h"
+#include "app/tool_icon.h"
 #include "app/worker_steps.h"
 #include "picker/firmware_file_browser.h"
 #include "platform/text.h"
@@ -63,6 +64,14 @@ int ListOf(UnitOption option) {
     return 0;
 }
 
+bool IsReturnKey(const QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    const int key = static_cast<const QKeyEvent*>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -85,6 +94,7 @@ CUpdateToolDlg::CUpdateToolDlg(UpdateSession& session, UnitShell& shell, QWidget
       grid_(PrimaryScreenSize()),
       sequence_(session, hand_off_, *this) {
     setWindowTitle(QStringLiteral("Velkor Tool"));
+    setWindowIcon(ToolIcon());
     session_.current_link = nullptr;
     previous_sink_ = InstallReportSink(this);
 
@@ -121,6 +131,7 @@ void CUpdateToolDlg::CreateControls() {
     log_->setReadOnly(true);
     log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     log_->setUndoRedoEnabled(false);
+    log_->installEventFilter(this);  // the log keeps Return
     add(kIdLog, log_);
     progress_ = new QProgressBar(this);
     progress_->setRange(0, 100);
@@ -137,9 +148,11 @@ void CUpdateToolDlg::CreateControls() {
         {kIdContinue, "Continue"}, {kIdConfig, "CONFIG"}, {kIdApply, "APPLY"}};
     for (const LabelledControl& control : buttons) {
         auto* button = new QPushButton(QString::fromLatin1(control.text), this);
-        // Return must never press a button: it ends the dialog, as it always has.
+        // A focused button takes Return, as the unit's own dialogs do, but never presses
+        // itself behind the technician's back; elsewhere Return ends the dialog.
         button->setAutoDefault(false);
         button->setDefault(false);
+        button->installEventFilter(this);
         add(control.id, button);
     }
     connect(static_cast<QPushButton*>(Control(kIdQuit)), &QPushButton::clicked, this,
@@ -403,9 +416,20 @@ void CUpdateToolDlg::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
 }
 
+bool CUpdateToolDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Return typed into the log or on a button stays there instead of reaching the dialog's
+    // default OK below.
+    if (IsReturnKey(event)) {
+        event->accept();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void CUpdateToolDlg::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        accept();  // the dialog's default OK
+    // Only Return that no focused control took arrives here: the dialog's default OK.
+    if (IsReturnKey(event)) {
+        accept();
         return;
     }
     QDialog::keyPressEvent(event);

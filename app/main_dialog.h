@@ -80,6 +80,7 @@ class CUpdateToolDlg : public QDialog, public SequenceView, public ReportSink {
     void done(int result) override;
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;

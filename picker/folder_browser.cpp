@@ -6,7 +6,8 @@ namespace velkor {
 
 void FolderBrowser::List(const std::string& path) {
     const std::string folder = BrowserFolder(path);
-    current_folder_ = NamesExistingFolder(folder) ? folder : std::string();
+    current_device_ = FolderDevice(folder);
+    current_folder_ = current_device_ ? folder : std::string();
     rows_.Clear();
     path_line_ = PathLineText(folder);
     // The asked path, not the corrected one: a vanished folder shows an empty list rather than
@@ -45,7 +46,7 @@ bool FolderBrowser::RecheckAfterArrival() {
 }
 
 bool FolderBrowser::RecheckAfterRemoval() {
-    if (!current_folder_.empty() && NamesExistingFolder(current_folder_)) {
+    if (!current_folder_.empty() && FolderDevice(current_folder_) == current_device_) {
         return false;
     }
     List({});

@@ -2,6 +2,8 @@
 // line, and how OPEN, UP and the storage re-checks move it.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "picker/folder_listing.h"
@@ -32,7 +34,9 @@ class FolderBrowser {
     // that no longer holds anything. True when the rows were listed anew.
     bool RecheckAfterArrival();
     // After a storage removal: the root is listed again, and so is it in place of a folder
-    // that no longer exists. True when the rows were listed anew.
+    // that no longer exists or no longer lies on the device it lay on when it was listed (the
+    // mount point of a card that went, left behind empty). True when the rows were listed
+    // anew.
     bool RecheckAfterRemoval();
 
     // The folder being listed, without a trailing "/"; empty for the root.
@@ -44,6 +48,7 @@ class FolderBrowser {
   private:
     int mcu_type_;
     std::string current_folder_;
+    std::optional<std::uint64_t> current_device_;  // the device the current folder lay on
     std::string path_line_ = "/";
     FolderRows rows_;
 };

@@ -6,11 +6,11 @@
 #include <istream>
 #include <string>
 
+#include "picker/mount_table.h"
+
 namespace velkor {
 
 enum class StorageChange { kNone, kArrival, kRemoval };
-
-inline constexpr const char* kMountTablePath = "/proc/self/mountinfo";
 
 // The number of mounts in a mount table: one a line.
 int CountMountLines(std::istream& table);

@@ -9,6 +9,7 @@
 
 #include "app/design_grid.h"
 #include "app/screen.h"
+#include "app/tool_icon.h"
 #include "picker/mount_table_notifier.h"
 #include "picker/row_icons.h"
 #include "picker/slip_list_ctrl.h"
@@ -21,6 +22,7 @@ CCEOpenFileDialog::CCEOpenFileDialog(int mcu_type, const std::string& program_di
       browser_(mcu_type),
       watcher_([] { return CountMounts(); }) {
     setWindowTitle(QString());
+    setWindowIcon(ToolIcon());
     CreateControls();
     PlaceControls();
     SetUpList();
@@ -46,7 +48,9 @@ void CCEOpenFileDialog::CreateControls() {
     path_line_ = new QLabel(this);
     path_line_->setTextFormat(Qt::PlainText);
     path_line_->setWordWrap(false);
-    path_line_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Centred, not at the top: a framed label indents the edges it is aligned to, which
+    // would push the line's descenders out of its 30 units.
+    path_line_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     path_line_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     info_line_ = new QLabel(QStringLiteral("        "), this);
     info_line_->setTextFormat(Qt::PlainText);
@@ -110,6 +114,9 @@ void CCEOpenFileDialog::SetUpList() {
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
+    // The two columns fill the list; a scroll bar for the pixels the vertical one takes would
+    // only cover the last row.
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     icons_ = MakeRowIcons(*style());
     list_->setIconSize(QSize(kRowIconSize, kRowIconSize));

@@ -53,6 +53,16 @@ void CSlipListCtrl::OnTimer(int timer_id) {
     motion_.Timer(timer_id);
 }
 
+void CSlipListCtrl::focusInEvent(QFocusEvent* event) {
+    const bool had_current = currentIndex().isValid();
+    QTreeWidget::focusInEvent(event);
+    // The view makes its first row current when it takes the focus, which draws that row as
+    // if chosen; only a tap marks a row here.
+    if (!had_current && currentIndex().isValid() && selectionModel() != nullptr) {
+        selectionModel()->clearCurrentIndex();
+    }
+}
+
 void CSlipListCtrl::mousePressEvent(QMouseEvent* event) {
     QTreeWidget::mousePressEvent(event);
     if (event->button() == Qt::LeftButton) {

@@ -30,6 +30,7 @@ class CSlipListCtrl : public QTreeWidget, private SlipHost {
     int RowHeight() const;
 
   protected:
+    void focusInEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

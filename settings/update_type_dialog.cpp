@@ -8,6 +8,7 @@
 #include <array>
 
 #include "app/screen.h"
+#include "app/tool_icon.h"
 #include "settings/unit_types.h"
 
 namespace velkor {
@@ -25,6 +26,7 @@ CUpdateType::CUpdateType(ScreenSize screen, int app_type, int mcu_type, int slav
     const DesignGrid g(screen);
     const QFont font = ToolFont(g.FontPixelHeight());
     setFont(font);
+    setWindowIcon(ToolIcon());
     setGeometry(0, 0, g.width(), g.height());
 
     // Group boxes first, so the buttons over them stay on top.

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -112,6 +113,72 @@ TEST(ListingRules, IconOfAFolderDependsOnMountAndName) {
     }
 }
 
+TEST(ListingRules, MountPointsAreSystemFoldersVolumesOrPlainFolders) {
+    struct Case {
+        const char* fs_type;
+        const char* source;
+        const char* root;
+        const char* mount_point;
+        unsigned major;
+        MountKind kind;
+    };
+    using K = MountKind;
+    const Case cases[] = {
+        {"proc", "proc", "/", "/proc", 0, K::kSystemFolder},
+        {"sysfs", "sysfs", "/", "/sys", 0, K::kSystemFolder},
+        {"devtmpfs", "udev", "/", "/dev", 0, K::kSystemFolder},
+        {"cgroup2", "cgroup2", "/", "/sys/fs/cgroup", 0, K::kSystemFolder},
+        {"autofs", "systemd-1", "/", "/media/auto", 0, K::kSystemFolder},
+        {"tmpfs", "tmpfs", "/", "/run", 0, K::kSystemFolder},
+        {"tmpfs", "tmpfs", "/", "/run/user/1000", 0, K::kSystemFolder},
+        {"tmpfs", "tmpfs", "/", "/dev/shm", 0, K::kSystemFolder},
+        {"tmpfs", "tmpfs", "/", "/tmp", 0, K::kPlainFolder},
+        {"tmpfs", "tmpfs", "/", "/runway", 0, K::kPlainFolder},
+        {"vfat", "/dev/mmcblk0p1", "/", "/media/Storage Card", 179, K::kMountedVolume},
+        {"btrfs", "/dev/sdb1", "/", "/media/usb", 0, K::kMountedVolume},
+        {"nfs4", "server:/export", "/", "/mnt/Net", 0, K::kMountedVolume},
+        {"ext4", "/dev/sda1", "/srv/data", "/data", 8, K::kPlainFolder},
+        {"overlay", "overlay", "/", "/var/lib/overlay", 0, K::kPlainFolder},
+        {"fuse.sshfs", "user@host:", "/", "/mnt/remote", 0, K::kPlainFolder},
+    };
+    for (const Case& c : cases) {
+        MountEntry mount;
+        mount.fs_type = c.fs_type;
+        mount.source = c.source;
+        mount.root = c.root;
+        mount.mount_point = c.mount_point;
+        mount.device_major = c.major;
+        EXPECT_EQ(ClassifyMount(mount), c.kind) << c.fs_type << " at " << c.mount_point;
+    }
+}
+
+TEST(ListingRules, NamesCompareByUtf16CodeUnits) {
+    struct Case {
+        const char* a;
+        const char* b;
+        int sign;
+    };
+    const Case cases[] = {
+        {"Zeta", "alpha", -1},
+        {"fw", "fw", 0},
+        {"fw", "fw2", -1},
+        {"\u00E9", "f", 1},
+        // Above U+FFFF a name begins with a surrogate, below U+E000: UTF-8 bytes say otherwise.
+        {"\U0001F600", "\uFF21", -1},
+        {"\U00010000", "\uE000", -1},
+        {"\U0001F600", "\uD7FF", 1},
+        // A byte outside UTF-8 counts as 0xDC00 plus its value.
+        {"\xFF", "\uE000", -1},
+        {"\xFF", "\U0001F600", 1},
+        {"\xC0\x80", "\xC0", 1},
+    };
+    for (const Case& c : cases) {
+        const int result = CompareAsUtf16(c.a, c.b);
+        EXPECT_EQ((result > 0) - (result < 0), c.sign) << c.a << " vs " << c.b;
+        EXPECT_EQ((CompareAsUtf16(c.b, c.a) > 0) - (CompareAsUtf16(c.b, c.a) < 0), -c.sign);
+    }
+}
+
 TEST(ListingRules, DateTextIsLocalTime) {
     const FixedTimeZone utc("UTC0");
     EXPECT_EQ(DateText(0), "1970-01-01 00:00:00");
@@ -153,20 +220,22 @@ TEST_F(ListingFolder, ShowsOnlyTheFilesOfTheFamily) {
 TEST_F(ListingFolder, FoldersComeFirstAndCaseDecidesTheOrder) {
     MakeFile("Zeta.hex");
     MakeFile("alpha.hex");
+    MakeFile("\uFF21.hex");      // U+FF21, after the surrogates of
+    MakeFile("\U0001F600.hex");  // U+1F600 in UTF-16, before them in UTF-8
     MakeFolder("alpha");
     MakeFolder("Zeta");
     MakeFolder("zz.hex");  // a folder is a folder whatever its name
     FolderRows rows;
     ASSERT_TRUE(ReadFolder(Folder(), kMcuTypeNec, rows));
-    EXPECT_EQ(Names(rows),
-              (std::vector<std::string>{"Zeta", "alpha", "zz.hex", "Zeta.hex", "alpha.hex"}));
+    EXPECT_EQ(Names(rows), (std::vector<std::string>{"Zeta", "alpha", "zz.hex", "Zeta.hex",
+                                                     "alpha.hex", "\U0001F600.hex", "\uFF21.hex"}));
     EXPECT_EQ(rows.folder_count(), 3);
-    EXPECT_EQ(rows.file_count(), 2);
+    EXPECT_EQ(rows.file_count(), 4);
     for (int i = 0; i < 3; ++i) {
         EXPECT_TRUE(rows.rows()[i].is_folder);
         EXPECT_EQ(rows.rows()[i].icon, RowIcon::kFolder);
     }
-    for (int i = 3; i < 5; ++i) {
+    for (int i = 3; i < 7; ++i) {
         EXPECT_FALSE(rows.rows()[i].is_folder);
         EXPECT_EQ(rows.rows()[i].icon, RowIcon::kFirmwareFile);
     }
@@ -223,17 +292,29 @@ TEST(ListingRoot, MountPointsAreMountedVolumes) {
     if (::stat("/", &root) != 0 || ::stat("/proc", &proc) != 0 || root.st_dev == proc.st_dev) {
         GTEST_SKIP() << "/proc is not a separate mount here";
     }
-    FolderRows rows;
-    ASSERT_TRUE(ReadFolder("", kMcuTypeUndetermined, rows));
-    bool found = false;
-    for (const ListingRow& row : rows.rows()) {
-        if (row.name == "proc") {
-            found = true;
-            EXPECT_TRUE(row.is_folder);
-            EXPECT_EQ(row.icon, RowIcon::kStorageVolume);
+    const auto proc_row = [](const MountTable& mounts) -> std::optional<ListingRow> {
+        FolderRows rows;
+        EXPECT_TRUE(ReadFolder("", kMcuTypeUndetermined, mounts, rows));
+        for (const ListingRow& row : rows.rows()) {
+            if (row.name == "proc") {
+                return row;
+            }
         }
-    }
-    EXPECT_TRUE(found);
+        return std::nullopt;
+    };
+    const std::string device =
+        std::to_string(major(proc.st_dev)) + ":" + std::to_string(minor(proc.st_dev));
+    // Taken for a card on a block device, it is a storage volume.
+    const auto card = proc_row(
+        MountTable::Parse("40 1 " + device + " / /proc rw shared:9 - vfat /dev/mmcblk0p1 rw\n"));
+    ASSERT_TRUE(card.has_value());
+    EXPECT_TRUE(card->is_folder);
+    EXPECT_EQ(card->icon, RowIcon::kStorageVolume);
+    // Without a table every mount point is a mounted volume.
+    EXPECT_EQ(proc_row(MountTable())->icon, RowIcon::kStorageVolume);
+    // As what it is, a pseudo file system, it is a system folder and not shown.
+    EXPECT_FALSE(proc_row(MountTable::Parse("40 1 " + device + " / /proc rw - proc proc rw\n")));
+    EXPECT_FALSE(proc_row(MountTable::Read()));
 }
 
 class BrowserMoves : public ListingFolder {
@@ -345,6 +426,14 @@ TEST_F(BrowserMoves, RemovalRecheckLeavesOnlyAVanishedFolder) {
     EXPECT_EQ(browser.path_line(), "/");
 
     EXPECT_TRUE(browser.RecheckAfterRemoval());  // at the root: listed again
+    EXPECT_EQ(browser.current_folder(), "");
+
+    // A card's mount point outlives the card, on the device of the folder it is in.
+    MakeFolder("Storage Card/fw");
+    browser.List(Card() + "/fw");
+    fs::remove_all(Card() + "/fw");
+    fs::create_directory_symlink("/proc/self", Card() + "/fw");
+    EXPECT_TRUE(browser.RecheckAfterRemoval());
     EXPECT_EQ(browser.current_folder(), "");
 }
 

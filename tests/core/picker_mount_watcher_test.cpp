@@ -1,5 +1,7 @@
 #include "picker/mount_watcher.h"
 
+#include <sys/sysmacros.h>
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -18,6 +20,36 @@ TEST(PickerMountTable, CountsOneMountALine) {
     EXPECT_EQ(CountMountLines(table), 3);
     std::istringstream empty("");
     EXPECT_EQ(CountMountLines(empty), 0);
+}
+
+TEST(PickerMountTable, ReadsWhereWhatAndFromWhereEachMountIs) {
+    const MountTable table = MountTable::Parse(
+        "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+        "23 22 0:21 / /proc rw shared:2 master:3 - proc proc rw\n"
+        "garbage\n"
+        "40 22 179:1 / /media/Storage\\040Card rw - vfat /dev/mmcblk0p1 rw\n"
+        "41 22 8:1 /srv /data rw - ext4 /dev/sda1 rw\n"
+        "42 40 0:30 / /media/Storage\\040Card rw - tmpfs tmpfs rw");
+    ASSERT_TRUE(table.known());
+    ASSERT_EQ(table.entries().size(), 5u);
+    const MountEntry& card = table.entries()[2];
+    EXPECT_EQ(card.device, makedev(179, 1));
+    EXPECT_EQ(card.device_major, 179u);
+    EXPECT_EQ(card.root, "/");
+    EXPECT_EQ(card.mount_point, "/media/Storage Card");
+    EXPECT_EQ(card.fs_type, "vfat");
+    EXPECT_EQ(card.source, "/dev/mmcblk0p1");
+    EXPECT_EQ(table.entries()[1].fs_type, "proc");  // after the optional fields
+
+    // The mount seen at a place is the last one there; else the last one of the device.
+    EXPECT_EQ(table.Find("/media/Storage Card", makedev(179, 1))->fs_type, "tmpfs");
+    EXPECT_EQ(table.Find("/elsewhere", makedev(8, 1))->mount_point, "/data");
+    EXPECT_EQ(table.Find("/elsewhere", makedev(9, 9)), nullptr);
+
+    EXPECT_FALSE(MountTable().known());
+    const testing::TempDir dir;
+    EXPECT_FALSE(MountTable::Read((dir.path() / "missing").string()).known());
+    EXPECT_FALSE(MountTable::Read().entries().empty());
 }
 
 TEST(PickerMountTable, CountsTheTableOnDisk) {

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -71,13 +72,23 @@ class MainDialogTest : public QObject {
         QCOMPARE(f.Rect(kIdLog), log);
         QCOMPARE(f.Rect(kIdProgress), progress);
         QCOMPARE(f.Rect(kIdTvLabel).x(), panel_x);
-        QCOMPARE(f.dialog->Control(kIdLog)->font().pixelSize(), height * 28 / 480);
+        // 28 units is the font's cell, ascent plus descent, with the largest size that fits.
+        QFont font = f.dialog->Control(kIdLog)->font();
+        const auto cell = [&font](int pixel_size) {
+            font.setPixelSize(pixel_size);
+            const QFontMetrics metrics(font);
+            return metrics.ascent() + metrics.descent();
+        };
+        const int size = font.pixelSize();
+        QVERIFY(cell(size) <= height * 28 / 480);
+        QVERIFY(cell(size + 1) > height * 28 / 480);
     }
 
     void StartStateOfTheControls() {
         Fixture f({800, 480});
         auto text = [&](int id) { return qobject_cast<QLabel*>(f.dialog->Control(id))->text(); };
         QCOMPARE(text(kIdTitle), QStringLiteral("Velkor Tool"));
+        QVERIFY(!f.dialog->windowIcon().pixmap(32, 32).isNull());
         QCOMPARE(text(kIdTypeDisplay), QStringLiteral("UNKNOWN"));
         QCOMPARE(text(kIdMcuChecksumLabel), QStringLiteral("MCU Checksum: "));
         QCOMPARE(text(kIdFileChecksum), QStringLiteral(" "));
@@ -211,6 +222,34 @@ class MainDialogTest : public QObject {
         QTest::keyClick(f.dialog.get(), Qt::Key_Return);
         QVERIFY(!f.dialog->isVisible());
         QCOMPARE(f.dialog->result(), int(QDialog::Accepted));
+    }
+
+    // Return ends the dialog as its default OK only where no focused control takes it: the log
+    // keeps Return, and so does a button (the one tapped last, where focus comes back after
+    // the file browser).
+    void ReturnEndsTheDialogOnlyWhereNoControlTakesIt_data() {
+        QTest::addColumn<int>("focus");
+        QTest::addColumn<bool>("ends");
+        QTest::newRow("log") << int(kIdLog) << false;
+        QTest::newRow("Quit") << int(kIdQuit) << false;
+        QTest::newRow("APPLY") << int(kIdApply) << false;
+        QTest::newRow("closed option list") << int(kIdTvList) << true;
+    }
+    void ReturnEndsTheDialogOnlyWhereNoControlTakesIt() {
+        QFETCH(int, focus);
+        QFETCH(bool, ends);
+        Fixture f({800, 480});
+        f.dialog->show();
+        f.dialog->StopWorker();
+        QWidget* control = f.dialog->Control(focus);
+        control->setFocus();
+        for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
+            QTest::keyClick(control, Qt::Key(key));
+        }
+        QCOMPARE(f.dialog->isVisible(), !ends);
+        if (ends) {
+            QCOMPARE(f.dialog->result(), int(QDialog::Accepted));
+        }
     }
 
     void QuitShowsAHiddenTaskBar() {

@@ -1,5 +1,6 @@
 // The file browser dialog and its touch-drag list on the offscreen platform.
 #include <QApplication>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
@@ -160,7 +161,16 @@ class PickerTest : public QObject {
         QWidget* control = dialog->Control(id);
         QVERIFY(control != nullptr);
         QCOMPARE(control->geometry(), rect);
-        QCOMPARE(control->font().pixelSize(), height * 28 / 480);
+        // 28 units is the font's cell, ascent plus descent, with the largest size that fits.
+        QFont font = control->font();
+        const auto cell = [&font](int pixel_size) {
+            font.setPixelSize(pixel_size);
+            const QFontMetrics metrics(font);
+            return metrics.ascent() + metrics.descent();
+        };
+        const int size = font.pixelSize();
+        QVERIFY(cell(size) <= height * 28 / 480);
+        QVERIFY(cell(size + 1) > height * 28 / 480);
         QVERIFY(!control->isHidden());
     }
 
@@ -229,6 +239,9 @@ class PickerTest : public QObject {
     void openOnAFolderEntersIt() {
         const auto dialog = Dialog(Card());
         dialog->show();
+        // Nothing looks chosen before a tap: no selection, no current row.
+        QVERIFY(List(*dialog).selectedItems().isEmpty());
+        QCOMPARE(List(*dialog).currentItem(), nullptr);
         Select(*dialog, QStringLiteral("fw"));
         Click(*dialog, CCEOpenFileDialog::kIdOpen);
         QCOMPARE(dialog->selected_index(), 1);

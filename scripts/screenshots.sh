@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Screenshots of the tool as a technician sees it: the main window, the update type dialog and
+# the file browser (in the program directory and at the root), on a real X server (Xvfb) of
+# each screen size, against velkor-sim. Writes PNG files into the given folder.
+#
+#   scripts/screenshots.sh [OUT_DIR] [WIDTHxHEIGHT ...]
+#   (default: build/screenshots, at 800x480 and 480x272)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$(realpath -m "${1:-$root/build/screenshots}")
+shift || true
+sizes=("$@")
+[ "${#sizes[@]}" -gt 0 ] || sizes=(800x480 480x272)
+cd "$root"
+
+# Xvfb to draw on, ImageMagick's import to take the picture, xdotool to press buttons.
+need=()
+command -v Xvfb >/dev/null || need+=(xvfb)
+[ -x /usr/bin/import ] || need+=(imagemagick)
+command -v xdotool >/dev/null || need+=(xdotool)
+if [ "${#need[@]}" -gt 0 ]; then
+  [ "$(id -u)" -eq 0 ] || { echo "screenshots: install ${need[*]}" >&2; exit 1; }
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}"
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$(nproc)" --target velkor-tool velkor-sim >/dev/null
+mkdir -p "$out"
+
+work=$(mktemp -d)
+pids=()
+finish() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap finish EXIT
+
+# The tool in a folder of its own: its settings file and the firmware files lie beside it.
+tool_dir="$work/Velkor Tool"
+mkdir -p "$tool_dir/Old firmware" "$tool_dir/Storage Card"
+cp build/app/velkor-tool "$tool_dir/"
+build/sim/velkor-sim firmware --model j5 --family m3 -o "$tool_dir/J5-M3-2.3.hex" >/dev/null
+cp "$tool_dir/J5-M3-2.3.hex" "$tool_dir/Old firmware/J5-M3-2.2.hex"
+
+build/sim/velkor-sim --model j5 --family m3 >"$work/sim.out" 2>/dev/null &
+pids+=($!)
+device=
+for _ in $(seq 100); do
+  device=$(head -n 1 "$work/sim.out" 2>/dev/null || true)
+  [ -n "$device" ] && break
+  sleep 0.1
+done
+[ -n "$device" ] || { echo "screenshots: velkor-sim did not start" >&2; exit 1; }
+
+# Waits until the tool's log (its standard error) holds the text, at most 20 s.
+wait_for_log() {
+  for _ in $(seq 200); do
+    grep -q -- "$1" "$work/tool.log" && return 0
+    sleep 0.1
+  done
+  echo "screenshots: the tool never logged \"$1\"" >&2
+  return 1
+}
+
+# Starts the tool with the settings given as KEY=VALUE lines and waits for its window.
+start_tool() {
+  {
+    printf '[UpdateConfig]\r\n'
+    for line in "$@"; do printf '%s\r\n' "$line"; done
+    printf 'ComPort=%s\r\n' "$device"
+  } >"$tool_dir/velkor-tool.ini"
+  : >"$work/tool.log"
+  "$tool_dir/velkor-tool" 2>"$work/tool.log" &
+  tool_pid=$!
+  timeout 30 xdotool search --sync --onlyvisible --name "Velkor Tool" >/dev/null \
+    || { echo "screenshots: no tool window" >&2; cat "$work/tool.log" >&2; return 1; }
+}
+
+stop_tool() {
+  kill "$tool_pid" 2>/dev/null || true
+  wait "$tool_pid" 2>/dev/null || true
+}
+
+shoot() {
+  sleep 0.5  # let the last paint reach the screen
+  import -window root "$out/$1-$size.png"
+  echo "screenshots: $out/$1-$size.png"
+}
+
+# Presses the point (x, y) of the 800 x 480 design grid, scaled to the screen.
+tap() {
+  xdotool mousemove $(($1 * width / 800)) $(($2 * height / 480)) click 1
+}
+
+for size in "${sizes[@]}"; do
+  width=${size%x*}
+  height=${size#*x}
+  exec 3>"$work/display"
+  Xvfb -displayfd 3 -screen 0 "${width}x${height}x24" -nolisten tcp 2>/dev/null &
+  xvfb_pid=$!
+  pids+=("$xvfb_pid")
+  exec 3>&-
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+  export DISPLAY=:$(cat "$work/display")
+
+  # The main window once the unit is known: checksum shown, option panel, Open.
+  start_tool AppType=2 McuType=3
+  wait_for_log "Information"
+  sleep 1
+  shoot main
+  # Open: the file browser in the program directory, then at the root.
+  tap 565 440
+  sleep 1
+  shoot browser
+  for _ in $(seq "$(tr -cd / <<<"$tool_dir" | wc -c)"); do tap 495 450; done
+  shoot browser-root
+  stop_tool
+
+  # An undetermined MCU family: the type dialog opens by itself.
+  start_tool AppType=2
+  sleep 3
+  shoot type
+  stop_tool
+
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+done
