@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/report.h"
 #include "image/hex_image.h"
 #include "image/s19_image.h"
+#include "report/report.h"
 
 extern char** environ;
 

@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/report.h"
 #include "platform/clock.h"
 #include "platform/posix_serial_port.h"
 #include "procedures/family_links.h"
+#include "report/report.h"
 #include "sim/firmware_builder.h"
 #include "sim/mcu_simulator.h"
 #include "sim/pseudo_terminal.h"

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/report.h"
 #include "cli/family_options.h"
 #include "cli/model_link.h"
 #include "link/link_context.h"
 #include "procedures/family_links.h"
+#include "report/report.h"
 #include "settings/option_lists.h"
 
 namespace velkor {

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "app/report.h"
+#include "report/report.h"
 
 namespace velkor {
 

@@ -1,6 +1,6 @@
 #include "cli/model_link.h"
 
-#include "app/report.h"
+#include "report/report.h"
 
 namespace velkor {
 

@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 
-#include "app/report.h"
 #include "cli/model_option.h"
 #include "cli/terminal_sink.h"
 #include "link/ascii_link.h"
@@ -12,6 +11,7 @@
 #include "link/link_context.h"
 #include "platform/clock.h"
 #include "platform/posix_serial_port.h"
+#include "report/report.h"
 
 namespace velkor {
 namespace {

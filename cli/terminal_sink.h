@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string_view>
 
-#include "app/report.h"
+#include "report/report.h"
 
 namespace velkor {
 

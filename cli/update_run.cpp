@@ -1,13 +1,13 @@
 #include "cli/update_run.h"
 
-#include "app/report.h"
-#include "app/sequence_messages.h"
 #include "cli/log_watch.h"
 #include "cli/model_link.h"
 #include "image/image_for_family.h"
 #include "link/link_context.h"
 #include "procedures/family_links.h"
 #include "procedures/procedure_messages.h"
+#include "report/report.h"
+#include "session/sequence_messages.h"
 
 namespace velkor {
 namespace {

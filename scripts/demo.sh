@@ -33,7 +33,7 @@ finish() {
 trap 'finish; rm -rf "$work"' EXIT
 
 # The firmware file lies beside the tool, where "FireFile" names it.
-tool_dir=build/app
+tool_dir=build/gui
 firmware="demo-$model-$family.$ext"
 build/sim/velkor-sim firmware --model "$model" --family "$family" -o "$tool_dir/$firmware" >/dev/null
 

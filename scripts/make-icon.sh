@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Draws the tool's icon, app/resources/velkor-tool.png: a chip on a blue tile with an arrow
+# Draws the tool's icon, gui/resources/velkor-tool.png: a chip on a blue tile with an arrow
 # that flashes new firmware into it. Needs ImageMagick (Debian package imagemagick).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-out=$root/app/resources/velkor-tool.png
+out=$root/gui/resources/velkor-tool.png
 
 # Drawn four times larger and scaled down, for smooth edges; coordinates on a 256 grid.
 s=4

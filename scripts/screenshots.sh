@@ -40,7 +40,7 @@ trap finish EXIT
 # The tool in a folder of its own: its settings file and the firmware files lie beside it.
 tool_dir="$work/Velkor Tool"
 mkdir -p "$tool_dir/Old firmware" "$tool_dir/Storage Card"
-cp build/app/velkor-tool "$tool_dir/"
+cp build/gui/velkor-tool "$tool_dir/"
 build/sim/velkor-sim firmware --model j5 --family m3 -o "$tool_dir/J5-M3-2.3.hex" >/dev/null
 cp "$tool_dir/J5-M3-2.3.hex" "$tool_dir/Old firmware/J5-M3-2.2.hex"
 

@@ -3,9 +3,9 @@
 // the virtual ticks the simulator gives. A dropped line makes the port's reads fail.
 #pragma once
 
-#include "platform/fake_serial_port.h"
 #include "sim/mcu_simulator.h"
 #include "sim/sim_config.h"
+#include "testing/fake_serial_port.h"
 
 namespace velkor::sim {
 

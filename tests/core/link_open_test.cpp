@@ -10,7 +10,7 @@
 
 #include "link/ascii_link.h"
 #include "link/frame_link.h"
-#include "platform/port_name.h"
+#include "settings/port_name.h"
 #include "support/link_bench.h"
 #include "support/temp_dir.h"
 

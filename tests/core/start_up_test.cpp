@@ -1,4 +1,4 @@
-#include "app/start_up.h"
+#include "session/start_up.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/fake_unit_shell.h"
+#include "testing/fake_unit_shell.h"
 
 namespace velkor {
 namespace {

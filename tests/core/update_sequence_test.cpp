@@ -1,4 +1,4 @@
-#include "app/update_sequence.h"
+#include "session/update_sequence.h"
 
 #include <gtest/gtest.h>
 
@@ -6,12 +6,12 @@
 #include <set>
 #include <thread>
 
-#include "app/control_ids.h"
-#include "app/worker_steps.h"
-#include "platform/fake_serial_port.h"
+#include "session/control_ids.h"
+#include "session/worker_steps.h"
 #include "settings/unit_types.h"
 #include "support/capture_sink.h"
 #include "support/temp_dir.h"
+#include "testing/fake_serial_port.h"
 
 namespace velkor {
 namespace {

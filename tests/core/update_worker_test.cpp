@@ -1,4 +1,4 @@
-#include "app/update_worker.h"
+#include "session/update_worker.h"
 
 #include <gtest/gtest.h>
 
@@ -6,11 +6,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/worker_steps.h"
-#include "platform/fake_serial_port.h"
+#include "session/worker_steps.h"
 #include "settings/unit_types.h"
 #include "support/capture_sink.h"
 #include "support/temp_dir.h"
+#include "testing/fake_serial_port.h"
 
 namespace velkor {
 namespace {

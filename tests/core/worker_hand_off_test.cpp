@@ -1,4 +1,4 @@
-#include "app/worker_hand_off.h"
+#include "session/worker_hand_off.h"
 
 #include <gtest/gtest.h>
 

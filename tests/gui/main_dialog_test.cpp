@@ -10,13 +10,13 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "app/control_ids.h"
-#include "app/main_dialog.h"
-#include "app/screen.h"
-#include "platform/fake_serial_port.h"
-#include "platform/fake_unit_shell.h"
+#include "gui/main_dialog.h"
+#include "gui/screen.h"
+#include "gui/update_type_dialog.h"
+#include "session/control_ids.h"
 #include "settings/unit_types.h"
-#include "settings/update_type_dialog.h"
+#include "testing/fake_serial_port.h"
+#include "testing/fake_unit_shell.h"
 
 namespace velkor {
 namespace {

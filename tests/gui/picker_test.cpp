@@ -15,11 +15,11 @@
 #include <optional>
 #include <string>
 
-#include "app/screen.h"
-#include "picker/firmware_file_browser.h"
-#include "picker/open_file_dialog.h"
+#include "gui/firmware_file_browser.h"
+#include "gui/open_file_dialog.h"
+#include "gui/screen.h"
+#include "gui/slip_list_ctrl.h"
 #include "picker/row_scroll.h"
-#include "picker/slip_list_ctrl.h"
 #include "platform/clock.h"
 #include "settings/unit_types.h"
 #include "support/temp_dir.h"

@@ -13,18 +13,18 @@
 #include <QComboBox>
 #include <QProgressBar>
 
-#include "app/control_ids.h"
-#include "app/main_dialog.h"
-#include "app/screen.h"
+#include "gui/main_dialog.h"
+#include "gui/open_file_dialog.h"
+#include "gui/screen.h"
+#include "gui/update_type_dialog.h"
 #include "image/hex_image.h"
-#include "picker/open_file_dialog.h"
 #include "platform/clock.h"
-#include "platform/fake_unit_shell.h"
 #include "platform/posix_serial_port.h"
-#include "settings/update_type_dialog.h"
+#include "session/control_ids.h"
 #include "support/run_process.h"
 #include "support/simulator_process.h"
 #include "support/temp_dir.h"
+#include "testing/fake_unit_shell.h"
 
 namespace velkor {
 namespace {

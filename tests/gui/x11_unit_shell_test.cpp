@@ -1,5 +1,5 @@
 // The X11 unit shell against a private Xvfb server, with windows made by the test.
-#include "platform/x11_unit_shell.h"
+#include "gui/x11_unit_shell.h"
 
 #include <signal.h>
 #include <stdlib.h>
@@ -20,8 +20,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include "app/start_up.h"
 #include "platform/clock.h"
+#include "session/start_up.h"
 #include "support/child_process.h"
 #include "support/scoped_variable.h"
 #include "support/sleeper.h"

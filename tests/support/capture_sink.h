@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/report.h"
+#include "report/report.h"
 
 namespace velkor::testing {
 

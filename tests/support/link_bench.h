@@ -9,8 +9,8 @@
 
 #include "link/link_context.h"
 #include "platform/clock.h"
-#include "platform/fake_serial_port.h"
 #include "support/capture_sink.h"
+#include "testing/fake_serial_port.h"
 
 namespace velkor::testing {
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "image/firmware_image.h"
-#include "platform/fake_serial_port.h"
 #include "procedures/family_links.h"
 #include "support/capture_sink.h"
+#include "testing/fake_serial_port.h"
 
 namespace velkor::testing {
 

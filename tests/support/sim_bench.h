@@ -9,10 +9,10 @@
 #include "link/frame_link.h"
 #include "link/link_context.h"
 #include "platform/clock.h"
-#include "platform/fake_serial_port.h"
 #include "sim/fake_port_transport.h"
 #include "sim/sim_config.h"
 #include "support/capture_sink.h"
+#include "testing/fake_serial_port.h"
 
 namespace velkor::testing {
 

@@ -10,13 +10,13 @@
 
 #include "link/link_context.h"
 #include "platform/clock.h"
-#include "platform/fake_serial_port.h"
 #include "procedures/family_links.h"
 #include "sim/fake_port_transport.h"
 #include "sim/firmware_builder.h"
 #include "sim/record_format.h"
 #include "sim/sim_config.h"
 #include "support/capture_sink.h"
+#include "testing/fake_serial_port.h"
 
 namespace velkor::testing {
 

@@ -1,0 +1,203 @@
+#include "link/mcu_link.h"
+
+#include "link/link_timing.h"
+#include "platform/text.h"
+#include "report/report.h"
+#include "settings/port_name.h"
+
+namespace velkor {
+namespace {
+
+// Waits between polls of the byte readers; they end early when a byte arrives.
+constexpr std::uint32_t kReadBytePollMs = 2;
+constexpr std::uint32_t kCollectPollMs = 1;
+
+// A received byte as one logged character. A zero byte formats to an empty text.
+void LogReceivedByte(std::uint8_t byte) {
+    if (byte != 0) {
+        LogPrintf("%c", byte);
+    }
+}
+
+}  // namespace
+
+int CMcuLink::Open(std::string_view port_name, std::uint32_t baud_rate) {
+    SerialPort& port = context_.port;
+    const std::string device = ResolvePortDevice(port_name, context_.settings_file);
+    if (const int error = port.Open(device); error != 0) {
+        AppendLog(DescribeOpenFailure(error, device));
+        return kOpenNoDevice;
+    }
+    port.SetQueueSizes(kPortQueueSize, kPortQueueSize);  // advisory only
+    Purge();
+    if (!port.SetEventMask(kPortEventMask)) {
+        Close();
+        return kOpenNoEventMask;
+    }
+    if (!ConfigurePort(baud_rate, kByteSize8, kNoParity, kOneStopBit, kDtrDisabled)) {
+        Close();
+        return kOpenNoLineSettings;
+    }
+    // Without the time-outs a write could block without bound: the port is no use then.
+    if (!port.SetTimeouts(kPortWriteTimeoutMs)) {
+        Close();
+        return kOpenNoLineSettings;
+    }
+    return kOpenOk;
+}
+
+int CMcuLink::OpenDefault() {
+    return kOpenNoPortDefined;
+}
+
+int CMcuLink::Close() {
+    context_.port.Close();
+    return 0;
+}
+
+int CMcuLink::Purge() {
+    return context_.port.Purge() ? 1 : 0;
+}
+
+int CMcuLink::WaitAck(std::uint8_t /*command*/, std::uint32_t /*timeout_ms*/) {
+    return kLinkOk;
+}
+
+void CMcuLink::EchoUntilQuiet(std::uint32_t total_ms, std::uint32_t idle_ms) {
+    const std::uint32_t start = context_.clock.NowMs();
+    std::uint32_t last = start;
+    for (;;) {
+        const std::uint32_t elapsed = context_.ElapsedSince(start);
+        const std::uint32_t quiet = context_.ElapsedSince(last);
+        if (context_.PollByte() == ByteRead::kReceived) {
+            LogReceivedByte(context_.receive_byte);
+            last = context_.clock.NowMs();
+        }
+        if (elapsed > total_ms || quiet > idle_ms) {
+            return;
+        }
+        context_.port.WaitReadable(kCollectPollMs);
+    }
+}
+
+void CMcuLink::EchoFor(std::uint32_t duration_ms) {
+    const std::uint32_t start = context_.clock.NowMs();
+    for (;;) {
+        const std::uint32_t elapsed = context_.ElapsedSince(start);
+        if (context_.PollByte() == ByteRead::kReceived) {
+            LogReceivedByte(context_.receive_byte);
+        }
+        if (elapsed > duration_ms) {
+            return;
+        }
+        context_.port.WaitReadable(kCollectPollMs);
+    }
+}
+
+int CMcuLink::QueryVersion() {
+    return 0;
+}
+int CMcuLink::SendPrelude() {
+    return 0;
+}
+int CMcuLink::QueryInformation() {
+    return 0;
+}
+int CMcuLink::WriteConfiguration() {
+    return 0;
+}
+int CMcuLink::DecodeOptions() {
+    return 0;
+}
+int CMcuLink::QueryChecksum() {
+    return 0;
+}
+int CMcuLink::CheckFile(const std::uint8_t* /*image*/) {
+    return 0;
+}
+int CMcuLink::Program(const std::uint8_t* /*image*/) {
+    return 0;
+}
+
+int CMcuLink::ReadByte(std::uint32_t timeout_ms) {
+    const std::uint32_t start = context_.clock.NowMs();
+    do {
+        switch (context_.PollByte()) {
+            case ByteRead::kReceived:
+                return context_.receive_byte;
+            case ByteRead::kFailed:
+                return -1;
+            case ByteRead::kNone:
+                context_.port.WaitReadable(kReadBytePollMs);
+                break;
+        }
+    } while (context_.ElapsedSince(start) <= timeout_ms);
+    return -1;
+}
+
+bool CMcuLink::Write(const std::uint8_t* data, std::size_t count) {
+    return context_.port.Write(data, count);
+}
+
+bool CMcuLink::WriteString(std::string_view text) {
+    for (char ch : text) {
+        const auto byte = static_cast<std::uint8_t>(ch);
+        if (!context_.port.Write(&byte, 1)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CMcuLink::ConfigurePort(std::uint32_t baud_rate, std::uint8_t byte_size, std::uint8_t parity,
+                             std::uint8_t stop_bits, std::uint8_t dtr_control) {
+    LineSettings settings;
+    if (!context_.port.GetLineSettings(settings)) {
+        return false;
+    }
+    settings.baud_rate = baud_rate;
+    settings.byte_size = byte_size;
+    settings.parity = parity;
+    settings.stop_bits = stop_bits;
+    settings.dtr_control = dtr_control;
+    return context_.port.SetLineSettings(settings);
+}
+
+void CMcuLink::LogVersionText() {
+    std::string line = Latin1ToUtf8(context_.replies.VersionText());
+    line += "\r\n";
+    AppendLog(line);
+}
+
+bool CMcuLink::CollectInformation() {
+    auto& text = context_.replies.information_text;
+    std::size_t stored = 0;
+    const std::uint32_t start = context_.clock.NowMs();
+    std::uint32_t last = start;
+    for (;;) {
+        const std::uint32_t elapsed = context_.ElapsedSince(start);
+        const std::uint32_t quiet = context_.ElapsedSince(last);
+        switch (context_.PollByte()) {
+            case ByteRead::kFailed:
+                return false;  // the device is gone: nothing more will come
+            case ByteRead::kReceived:
+                if (stored < kInformationTextLimit) {
+                    text[stored++] = context_.receive_byte;
+                }
+                last = context_.clock.NowMs();
+                break;
+            case ByteRead::kNone:
+                break;
+        }
+        if (elapsed > kInformationTotalMs || quiet > kInformationIdleMs) {
+            return true;
+        }
+        context_.port.WaitReadable(kCollectPollMs);
+    }
+}
+
+void CMcuLink::LogInformationText() {
+    AppendLog(Latin1ToUtf8(context_.replies.InformationText()));
+}
+
+}  // namespace velkor

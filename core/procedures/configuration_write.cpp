@@ -1,0 +1,38 @@
+#include "procedures/configuration_write.h"
+
+#include "procedures/procedure_messages.h"
+#include "procedures/procedure_timing.h"
+#include "report/report.h"
+
+namespace velkor {
+namespace {
+
+constexpr int kProgressMaximum = 100;
+constexpr int kProgressSent = 50;
+
+}  // namespace
+
+int WriteUnitOptions(CMcuLink& link, std::uint8_t ack_command, int send_failed_result,
+                     const std::function<bool()>& send) {
+    Clock& clock = link.context().clock;
+    ProgressReset(kProgressMaximum);
+    ProgressSet(kProgressSent);
+    clock.SleepMs(kConfigurationSettleMs);
+    link.Purge();
+    const bool sent = send();
+    clock.SleepMs(kConfigurationSettleMs);
+    ProgressSet(kProgressSent);
+    // An acknowledgement of a command that never went out would report a change the MCU
+    // never got.
+    const int result =
+        sent ? link.WaitAck(ack_command, kConfigurationAckTimeoutMs) : send_failed_result;
+    if (result == 0) {
+        ProgressSet(kProgressMaximum);
+        AppendLog(kLogConfigComplete);
+    } else {
+        AppendLog(kLogConfigFail);
+    }
+    return result;
+}
+
+}  // namespace velkor

@@ -1,0 +1,94 @@
+#include "procedures/record_stream.h"
+
+#include "procedures/procedure_messages.h"
+#include "procedures/procedure_timing.h"
+#include "procedures/status_echo.h"
+#include "report/report.h"
+
+namespace velkor {
+namespace {
+
+constexpr std::uint8_t kRecordDone = '.';
+constexpr int kProgressMaximum = 100;
+
+// A boot loader may show a long erase as a stream of status characters, so one record may take
+// a while; a line that sends status for a whole minute without '.' is babbling, not working.
+constexpr std::uint32_t kRecordStatusLimitMs = 60000;
+
+void AppendAddress(std::vector<std::uint8_t>& bytes, std::size_t address, std::size_t count) {
+    for (std::size_t i = count; i-- > 0;) {
+        bytes.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
+    }
+}
+
+// Shows the record's status characters until its '.'; false when none came in time.
+bool AwaitRecordDone(CMcuLink& link, StatusEcho& echo) {
+    LinkContext& context = link.context();
+    const std::uint32_t sent = context.clock.NowMs();
+    for (;;) {
+        const int status = link.ReadByte(kStatusTimeoutMs);
+        if (status < 0) {
+            return false;
+        }
+        echo.Feed(static_cast<std::uint8_t>(status));
+        if (status == kRecordDone) {
+            return true;
+        }
+        if (context.ElapsedSince(sent) > kRecordStatusLimitMs) {
+            return false;
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> RecordHeader(const RecordLayout& layout, std::size_t address) {
+    std::vector<std::uint8_t> header(layout.header_tag.begin(), layout.header_tag.end());
+    AppendAddress(header, address, layout.address_bytes);
+    return header;
+}
+
+std::vector<std::uint8_t> EndRecord(const RecordLayout& layout) {
+    std::vector<std::uint8_t> record(layout.end_tag.begin(), layout.end_tag.end());
+    if (layout.end_carries_last_address) {
+        const std::size_t last =
+            layout.first_address + (layout.block_count - 1) * layout.block_size;
+        AppendAddress(record, last, layout.address_bytes);
+    }
+    record.resize(layout.end_length, 0);  // the filler carries no meaning: zeros
+    return record;
+}
+
+int SendRecords(CMcuLink& link, const RecordLayout& layout, const std::uint8_t* image) {
+    AppendLog(kLogUpdateStart);
+    link.context().clock.SleepMs(layout.start_pause_ms);
+    link.Purge();
+    ProgressReset(kProgressMaximum);
+    StatusEcho echo;
+    int progress = 0;
+    for (std::size_t block = 0; block < layout.block_count; ++block) {
+        const std::size_t address = layout.first_address + block * layout.block_size;
+        link.Purge();
+        // A record only partly written would put the boot loader out of step with the
+        // stream: stop rather than send the rest as if it had gone.
+        const auto header = RecordHeader(layout, address);
+        if (!link.Write(header.data(), header.size()) ||
+            !link.Write(image + address, layout.block_size)) {
+            return kProgramFailed;
+        }
+        if (!AwaitRecordDone(link, echo)) {
+            return kProgramFailed;
+        }
+        const int done = static_cast<int>((block * kProgressMaximum) >> layout.progress_shift);
+        if (done != progress) {
+            progress = done;
+            ProgressSet(progress);
+        }
+    }
+    ProgressSet(kProgressMaximum);
+    // Without its end record the MCU stays in the boot loader: that is no success.
+    const auto end = EndRecord(layout);
+    return link.Write(end.data(), end.size()) ? kProgramDone : kProgramFailed;
+}
+
+}  // namespace velkor

@@ -1,0 +1,258 @@
+#include "session/update_sequence.h"
+
+#include <cstdio>
+
+#include "image/firmware_image.h"
+#include "link/mcu_link.h"
+#include "platform/text.h"
+#include "report/report.h"
+#include "session/control_ids.h"
+#include "session/sequence_messages.h"
+#include "session/worker_steps.h"
+#include "settings/profile.h"
+#include "settings/settings_keys.h"
+#include "settings/unit_types.h"
+
+namespace velkor {
+namespace {
+
+std::string Hex8(std::uint32_t value) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08X", value);
+    return text;
+}
+
+}  // namespace
+
+UpdateSequence::UpdateSequence(UpdateSession& session, WorkerHandOff& hand_off, SequenceView& view)
+    : session_(session), hand_off_(hand_off), view_(view) {}
+
+std::optional<std::string> UpdateSequence::TypeDisplayText(int mcu_type, int app_type, bool slave) {
+    const char* family = nullptr;
+    switch (mcu_type) {
+        case kMcuTypeStm8:
+            family = "STM8";
+            break;
+        case kMcuTypeNec:
+            family = "NEC";
+            break;
+        case kMcuTypeM3:
+            family = "M3";
+            break;
+        default:
+            return std::nullopt;
+    }
+    const char* model = nullptr;
+    switch (app_type) {
+        case kAppTypeR3360:
+            model = "R3360";
+            break;
+        case kAppTypeJ5:
+            model = "J5";
+            break;
+        default:
+            return std::nullopt;
+    }
+    return std::string(family) + (slave ? "(SLAVE)" : "") + "-" + model;
+}
+
+void UpdateSequence::OnWorkerReport(std::uint32_t command, int result) {
+    switch (command) {
+        case kCommandIdentifyModel:
+            if (result != 0) {
+                view_.ShowControl(kIdRadioR3360, false);
+                view_.ShowControl(kIdRadioJ5, false);
+                view_.ShowControl(kIdContinue, false);
+                Command(kCommandOpenLink);
+            } else {
+                view_.StartTypeSelectionTimer();
+            }
+            break;
+        case kCommandReadMcuType:
+            if (result == 0) {
+                view_.StartTypeSelectionTimer();
+            } else {
+                FamilyStep(result);
+            }
+            break;
+        case kCommandOpenLink:
+            if (result != 0) {
+                view_.ShowComErrorAndQuit();
+            } else {
+                Command(kCommandReadVersion);
+            }
+            break;
+        case kCommandReadVersion:
+            if (result == 0) {
+                view_.ShowControl(kIdRetry, false);
+                Command(kCommandReadChecksum);
+            } else {
+                view_.EnableControl(kIdRetry, true);
+                view_.ShowControl(kIdRetry, true);
+            }
+            break;
+        case kCommandReadInformation:
+            Command(kCommandReadMcuType);
+            break;
+        case kCommandLoadFile:
+            LoadStep(result);
+            break;
+        case kCommandProgram:
+            AppendLog(result == 0 ? kLogUpdateComplete : kLogUpdateFail);
+            programming_ = false;
+            break;
+        case kCommandReset:
+            ResetStep();
+            break;
+        case kCommandReadChecksum:
+            if (result == 0) {
+                view_.SetControlText(kIdMcuChecksum, Hex8(session_.context.replies.checksum));
+            }
+            Command(kCommandReadInformation);
+            break;
+        default:
+            break;
+    }
+}
+
+void UpdateSequence::FamilyStep(int mcu_type) {
+    ToolState& state = session_.state;
+    session_.current_image = mcu_type == kMcuTypeStm8
+                                 ? static_cast<CFirmwareImage*>(&session_.s19_image)
+                                 : static_cast<CFirmwareImage*>(&session_.hex_image);
+    if (CMcuLink* family = session_.links.Select(state.app_type, mcu_type)) {
+        session_.current_link = family;
+    }
+    if (auto text = TypeDisplayText(mcu_type, state.app_type, session_.programming.slave)) {
+        view_.SetControlText(kIdTypeDisplay, *text);
+    }
+    view_.EnableControl(kIdOpen, true);
+    view_.ShowControl(kIdOpen, true);
+    view_.EnableControl(kIdUpdate, false);
+    view_.ShowControl(kIdUpdate, true);
+    view_.LayOutOptionPanel(state.app_type, mcu_type, session_.programming.slave);
+
+    session_.programming.unit_options = {};
+    if (session_.current_link != nullptr) {
+        session_.current_link->DecodeOptions();
+    }
+    view_.ShowUnitOptions(session_.programming.unit_options);
+
+    state.auto_update = false;
+    ProfileReadString(kUpdateConfigSection, kFireFileKey, "", state.firmware_path,
+                      kFireFileCapacity, state.settings_file);
+    if (!state.firmware_path.empty()) {
+        state.auto_update = true;
+        // Joined as text: a value that begins with a slash still names a file below the
+        // program directory, never one elsewhere on the unit.
+        const bool rooted = state.firmware_path.front() == '/';
+        state.firmware_path =
+            state.program_directory.string() + (rooted ? "" : "/") + state.firmware_path;
+        FileStep();
+    }
+}
+
+void UpdateSequence::LoadStep(int result) {
+    ToolState& state = session_.state;
+    view_.EnableControl(kIdOpen, true);
+    view_.EnableControl(kIdApply, true);
+    ProgrammingState& programming = session_.programming;
+    programming.file_checksum_valid = false;
+    programming.check_verdict = FileVerdict::kNotChecked;
+    if (result != kLoadOk) {
+        view_.EnableControl(kIdUpdate, false);
+    } else {
+        if (session_.current_link != nullptr && session_.current_image != nullptr) {
+            session_.current_link->CheckFile(session_.current_image->Buffer());
+        }
+        view_.EnableControl(kIdUpdate, true);
+    }
+    // The number beside "File Checksum" must belong to the file now loaded, or be blank.
+    view_.SetControlText(kIdFileChecksum, programming.file_checksum_valid
+                                              ? Hex8(programming.file_checksum)
+                                              : std::string(kNoChecksum));
+    if (result == kLoadOk && state.auto_update) {
+        // Nobody may be there to read a warning: only a file the check confirmed starts itself.
+        if (ConfirmedForUnattendedUpdate(programming.check_verdict)) {
+            OnUpdate();
+        } else {
+            AppendLog(AutoUpdateNotStartedLine(programming.check_verdict));
+        }
+    }
+    state.auto_update = false;
+}
+
+void UpdateSequence::ResetStep() {
+    ProgressSet(0);
+    view_.LayOutOptionPanel(kAppTypeUndetermined, kMcuTypeUndetermined, false);
+    view_.SetControlText(kIdTypeDisplay, std::string(kTypeUnknown));
+    for (int id : {kIdOpen, kIdUpdate, kIdRetry, kIdContinue}) {
+        view_.EnableControl(id, false);
+        view_.ShowControl(id, false);
+    }
+    view_.SetControlText(kIdMcuChecksum, std::string(kNoChecksum));
+    view_.SetControlText(kIdFileChecksum, std::string(kNoChecksum));
+    Command(kCommandIdentifyModel);
+}
+
+void UpdateSequence::FileStep() {
+    view_.EnableControl(kIdOpen, false);
+    view_.EnableControl(kIdUpdate, false);
+    view_.EnableControl(kIdApply, false);
+    Command(kCommandLoadFile);
+}
+
+void UpdateSequence::OnOpen() {
+    const std::string info = Latin1ToUtf8(session_.context.replies.VersionText());
+    if (auto path = view_.RunFileBrowser(info)) {
+        session_.state.firmware_path = *path;
+        FileStep();
+    }
+}
+
+void UpdateSequence::OnUpdate() {
+    for (int id : {kIdOpen, kIdUpdate, kIdQuit, kIdApply}) {
+        view_.EnableControl(id, false);
+    }
+    programming_ = true;
+    Command(kCommandProgram);
+}
+
+void UpdateSequence::OnRetry() {
+    view_.EnableControl(kIdRetry, false);
+    Command(kCommandReadVersion);
+}
+
+void UpdateSequence::OnApply() {
+    for (int id : {kIdApply, kIdOpen, kIdUpdate, kIdQuit}) {
+        view_.EnableControl(id, false);
+    }
+    session_.programming.unit_options = view_.SelectedUnitOptions();
+    if (session_.current_link != nullptr) {
+        configuring_ = true;
+        session_.current_link->WriteConfiguration();
+        configuring_ = false;
+    }
+}
+
+void UpdateSequence::RunTypeSelection() {
+    if (!hand_off_.idle()) {
+        return;  // the worker is busy: the port and the choices are not ours to change
+    }
+    ToolState& state = session_.state;
+    const TypeChoice current{state.app_type, state.mcu_type, session_.programming.slave};
+    const std::optional<TypeChoice> choice = view_.RunTypeDialog(current);
+    if (!choice) {
+        return;
+    }
+    state.app_type = choice->app_type;
+    state.mcu_type = choice->mcu_type;
+    session_.programming.slave = choice->slave;
+    ProfileWriteString(kUpdateConfigSection, kMcuTypeKey, std::to_string(choice->mcu_type),
+                       state.settings_file);
+    ProfileWriteString(kUpdateConfigSection, kMcuSlaveKey, std::to_string(choice->slave),
+                       state.settings_file);
+    Command(kCommandReset);
+}
+
+}  // namespace velkor

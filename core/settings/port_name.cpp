@@ -1,0 +1,132 @@
+#include "settings/port_name.h"
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "settings/profile.h"
+#include "settings/settings_keys.h"
+
+namespace velkor {
+namespace {
+
+// The number n of "COMn:" or "COMn", or 0 when `name` is not such a name.
+unsigned ComPortNumber(std::string_view name) {
+    if (name.size() < 4 || !std::equal(name.begin(), name.begin() + 3, "COM", [](char a, char b) {
+            return std::toupper(static_cast<unsigned char>(a)) == b;
+        })) {
+        return 0;
+    }
+    name.remove_prefix(3);
+    if (name.back() == ':') {
+        name.remove_suffix(1);
+    }
+    if (name.empty() || name.size() > 3 || !std::all_of(name.begin(), name.end(), [](char ch) {
+            return std::isdigit(static_cast<unsigned char>(ch)) != 0;
+        })) {
+        return 0;
+    }
+    unsigned number = 0;
+    for (char ch : name) {
+        number = number * 10 + static_cast<unsigned>(ch - '0');
+    }
+    return number;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool ProcessIsInGroup(gid_t group) {
+    if (::getegid() == group) {
+        return true;
+    }
+    const int count = ::getgroups(0, nullptr);
+    if (count <= 0) {
+        return false;
+    }
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    const int filled = ::getgroups(count, groups.data());
+    return filled > 0 &&
+           std::find(groups.begin(), groups.begin() + filled, group) != groups.begin() + filled;
+}
+
+std::string GroupName(gid_t gid) {
+    if (const struct group* entry = ::getgrgid(gid);
+        entry != nullptr && entry->gr_name != nullptr) {
+        return entry->gr_name;
+    }
+    return "with id " + std::to_string(gid);
+}
+
+std::string AccessDeniedReason(const std::string& device) {
+    struct stat status {};
+    if (::stat(device.c_str(), &status) != 0) {
+        return "access denied";
+    }
+    const std::string group = "\"" + GroupName(status.st_gid) + "\"";
+    if (ProcessIsInGroup(status.st_gid)) {
+        return "access denied, although the user is in the group " + group + " that owns it";
+    }
+    return "the user is not in the group " + group +
+           " that owns it; add the user to that group and log in again";
+}
+
+struct OpenFailureReason {
+    int error;
+    const char* words;
+};
+
+constexpr OpenFailureReason kOpenFailureReasons[] = {
+    {EBUSY, "another program holds it; close that program and try again"},
+    {EWOULDBLOCK, "another program holds it; close that program and try again"},
+    {ENOENT, "no such device; check the cable and the \"ComPort\" setting"},
+    {ENODEV, "the device is not present; check the cable"},
+    {ENXIO, "the device is not present; check the cable"},
+    {ENOTTY, "it is not a serial port; check the \"ComPort\" setting"},
+    {EISDIR, "it is not a serial port; check the \"ComPort\" setting"},
+};
+
+}  // namespace
+
+std::string ResolvePortDevice(std::string_view port_name,
+                              const std::filesystem::path& settings_file) {
+    const unsigned number = ComPortNumber(port_name);
+    if (number == 0) {
+        return std::string(port_name);
+    }
+    if (!settings_file.empty()) {
+        std::string configured;
+        ProfileReadString(kUpdateConfigSection, kComPortKey, "", configured, kComPortCapacity,
+                          settings_file);
+        if (const auto device = TrimBlanks(configured); !device.empty()) {
+            return std::string(device);
+        }
+    }
+    return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+std::string DescribeOpenFailure(int error, const std::string& device) {
+    std::string reason;
+    if (error == EACCES || error == EPERM) {
+        reason = AccessDeniedReason(device);
+    } else {
+        const auto* known =
+            std::find_if(std::begin(kOpenFailureReasons), std::end(kOpenFailureReasons),
+                         [error](const auto& entry) { return entry.error == error; });
+        reason = known != std::end(kOpenFailureReasons) ? known->words : std::strerror(error);
+    }
+    return "Can not open serial port " + device + ": " + reason + "\r\n";
+}
+
+}  // namespace velkor

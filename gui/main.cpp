@@ -1,0 +1,22 @@
+// velkor-tool: the full-screen update tool.
+#include <QApplication>
+
+#include "gui/tool_icon.h"
+#include "gui/update_tool_app.h"
+#include "gui/x11_unit_shell.h"
+#include "platform/clock.h"
+#include "platform/posix_serial_port.h"
+#include "session/update_session.h"
+#include "settings/settings_location.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setWindowIcon(velkor::ToolIcon());
+    velkor::RealClock clock;
+    velkor::PosixSerialPort port;
+    velkor::X11UnitShell shell;
+    velkor::UpdateSession session(port, clock,
+                                  velkor::SettingsFilePath(velkor::RunningExecutablePath()));
+    velkor::CUpdateToolApp tool(shell, clock);
+    return tool.InitInstance(session);
+}
