@@ -99,7 +99,8 @@ Files& TheFiles() {
 
 template <typename Image>
 void LoadFullImage(benchmark::State& state, const std::string& path, std::size_t size) {
-    Image image;
+    velkor::Report report;
+    Image image(report);
     for (auto _ : state) {
         if (image.Load(path) != velkor::kLoadOk) {
             state.SkipWithError("load failed");
@@ -148,7 +149,8 @@ double BestProcessMs(std::vector<std::string> args, int runs) {
 
 template <typename Image>
 double BestLoadMs(const std::string& path, int runs) {
-    Image image;
+    velkor::Report report;
+    Image image(report);
     double best = -1;
     for (int i = 0; i < runs; ++i) {
         const auto start = std::chrono::steady_clock::now();

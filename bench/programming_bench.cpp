@@ -96,15 +96,15 @@ int Measure(const BenchRun& run) {
 
     RealClock clock;
     PosixSerialPort port;
-    LinkContext context(port, clock);
+    StreamStartSink sink;
+    Report report(&sink);
+    LinkContext context(port, clock, report);
     ProgrammingState state;
     FamilyLinks links(context, state);
     CMcuLink& link = *links.Select(run.model, run.family);
     int result = -1;
-    StreamStartSink sink;
     SteadyClock::time_point began{}, ended{};
     if (link.Open(terminal.device_path(), link.baud_rate()) == kOpenOk) {
-        ScopedReportSink scope(sink);
         began = SteadyClock::now();
         result = link.Program(image.data());
         ended = SteadyClock::now();

@@ -79,10 +79,9 @@ void AddConfigCommand(CLI::App& app, int& exit_code) {
     }
     command->callback([request, &exit_code] {
         TerminalSink sink(stderr);
-        ScopedReportSink scope(sink);
         RealClock clock;
         PosixSerialPort port;
-        exit_code = RunConfig(port, clock, *request, std::cout);
+        exit_code = RunConfig(port, clock, *request, std::cout, sink);
     });
 }
 

@@ -4,10 +4,7 @@
 #include <cctype>
 
 #include "cli/family_options.h"
-#include "cli/model_link.h"
-#include "link/link_context.h"
-#include "procedures/family_links.h"
-#include "report/report.h"
+#include "session/update_session.h"
 #include "settings/option_lists.h"
 
 namespace velkor {
@@ -57,14 +54,16 @@ std::optional<std::uint8_t> OptionIndex(UnitOption option, std::string_view name
     return std::nullopt;
 }
 
-int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std::ostream& out) {
+int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std::ostream& out,
+              ReportSink& sink) {
     const FamilyDescriptor* descriptor = FamilyOf(request.model, request.mcu);
-    LinkContext context(port, clock);
-    ProgrammingState state;
-    FamilyLinks links(context, state);
-    CMcuLink* plain = links.Plain(request.model);
-    CMcuLink* family = links.Select(request.model, request.mcu);
-    if (descriptor == nullptr || plain == nullptr || family == nullptr) {
+    UpdateSession session(port, clock, {}, &sink);
+    session.state.app_type = request.model;
+    session.state.device = request.device;
+    session.context.port_source = kPortSourceCommandLine;
+    Report& report = session.report;
+    if (descriptor == nullptr || session.links.Plain(request.model) == nullptr ||
+        session.links.Select(request.model, request.mcu) == nullptr) {
         return kConfigPortFailed;  // the command line admits no such model or family
     }
     const OptionSet carried = CarriedOptions(*descriptor);
@@ -74,25 +73,32 @@ int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std:
             continue;
         }
         if (!carried[list.option]) {
-            AppendLog("The option command of this unit does not carry " + std::string(list.label) +
-                      " nothing was written.\r\n");
+            report.AppendLog("The option command of this unit does not carry " +
+                             std::string(list.label) + " nothing was written.\r\n");
             return kConfigNotCarried;
         }
         changes = true;
     }
 
-    if (!OpenModelLink(*plain, request.model, request.device)) {
+    if (const int opened = session.OpenModelLink(); opened != kOpenOk) {
+        // A device that cannot be opened has been explained by the open itself.
+        if (opened != kOpenNoDevice) {
+            report.AppendLog(request.device + " does not take the serial line settings\r\n");
+        }
         return kConfigPortFailed;
     }
-    if (plain->QueryVersion() != kLinkOk) {
+    if (session.ReadVersion() != kLinkOk) {
         return kConfigNoVersion;
     }
-    state.unit_options = {};
-    family->DecodeOptions();
+    session.state.mcu_type = request.mcu;
+    session.SelectFamily(request.mcu);
+    UnitOptions& options = session.programming.unit_options;
+    options = {};
+    session.current_link->DecodeOptions();
     const OptionSet reported = ReportedOptions(*descriptor);
     for (const OptionList& list : kOptionLists) {
         if (reported[list.option]) {
-            out << Describe(list.option, state.unit_options[list.option]) << '\n';
+            out << Describe(list.option, options[list.option]) << '\n';
         }
     }
     out.flush();
@@ -103,19 +109,19 @@ int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std:
     std::string written = "Writing";
     for (const OptionList& list : kOptionLists) {
         if (const auto change = request.changes[list.option]) {
-            state.unit_options[list.option] = *change;
+            options[list.option] = *change;
         }
         if (carried[list.option]) {
-            written += (written.size() > 7 ? ", " : " ") +
-                       Describe(list.option, state.unit_options[list.option]);
+            written +=
+                (written.size() > 7 ? ", " : " ") + Describe(list.option, options[list.option]);
         }
     }
-    AppendLog(written + "\r\n");
+    report.AppendLog(written + "\r\n");
     if (carried[kOptionRds] && !request.changes[kOptionRds]) {
         // Nothing reports it, so the command sends the panel's default, as the tool does.
-        AppendLog("RDS is not reported by the MCU: it is written as DISABLE.\r\n");
+        report.AppendLog("RDS is not reported by the MCU: it is written as DISABLE.\r\n");
     }
-    return family->WriteConfiguration() == 0 ? kConfigDone : kConfigNotWritten;
+    return session.current_link->WriteConfiguration() == 0 ? kConfigDone : kConfigNotWritten;
 }
 
 }  // namespace velkor

@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "procedures/unit_options.h"
+#include "report/report.h"
 #include "settings/unit_types.h"
 
 namespace velkor {
@@ -37,8 +38,9 @@ struct ConfigRequest {
 // `INN 6.5" NEW` may be typed as inn6.5new; the switches also take on and off.
 std::optional<std::uint8_t> OptionIndex(UnitOption option, std::string_view name);
 
-// Runs on `port` with the log going to the installed report sink; the options, as "LABEL
-// ENTRY" lines, go to `out`. A ConfigExit.
-int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std::ostream& out);
+// Runs on `port` with the log going to `sink`; the options, as "LABEL ENTRY" lines, go to
+// `out`. A ConfigExit.
+int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std::ostream& out,
+              ReportSink& sink);
 
 }  // namespace velkor

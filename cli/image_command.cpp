@@ -40,8 +40,8 @@ int RunImage(const ImageOptions& options) {
         return kExitUsage;
     }
     TerminalSink sink(stderr);
-    ScopedReportSink scope(sink);
-    auto image = MakeImageReader(options.mcu);
+    Report report(&sink);
+    auto image = MakeImageReader(options.mcu, report);
     const int result = image->Load(options.file);
     if (result != kLoadOk) {
         return result;

@@ -9,9 +9,9 @@ namespace velkor {
 
 class LogWatch final : public ReportSink {
   public:
-    // Passes everything on to the sink installed until now, for its own lifetime.
-    LogWatch() : next_(InstallReportSink(this)) {}
-    ~LogWatch() override { InstallReportSink(next_); }
+    // Sits in front of the sink of `report`, for its own lifetime, passing everything on.
+    explicit LogWatch(Report& report) : report_(report), next_(report.SetSink(this)) {}
+    ~LogWatch() override { report_.SetSink(next_); }
     LogWatch(const LogWatch&) = delete;
     LogWatch& operator=(const LogWatch&) = delete;
 
@@ -37,6 +37,7 @@ class LogWatch final : public ReportSink {
     bool at_line_start() const { return at_line_start_; }
 
   private:
+    Report& report_;
     ReportSink* next_;
     bool at_line_start_ = true;
 };

@@ -1,69 +1,53 @@
 #include "cli/query_command.h"
 
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "cli/model_option.h"
 #include "cli/terminal_sink.h"
-#include "link/ascii_link.h"
-#include "link/frame_link.h"
-#include "link/link_context.h"
 #include "platform/clock.h"
 #include "platform/posix_serial_port.h"
-#include "report/report.h"
+#include "session/update_session.h"
 
 namespace velkor {
 namespace {
-
-// Pauses of the update sequence between its queries.
-constexpr std::uint32_t kPauseBeforeChecksumMs = 500;
-constexpr std::uint32_t kPauseBeforeInformationMs = 100;
 
 struct QueryOptions {
     std::string port;
     AppType model = kAppTypeUndetermined;
 };
 
-std::unique_ptr<CMcuLink> MakeLink(AppType model, LinkContext& context) {
-    if (model == kAppTypeJ5) {
-        return std::make_unique<CFrameLink>(context);
-    }
-    return std::make_unique<CAsciiLink>(context);
-}
-
 int RunQuery(const QueryOptions& options) {
     TerminalSink sink(stderr);
-    ScopedReportSink scope(sink);
     RealClock clock;
     PosixSerialPort port;
-    LinkContext context(port, clock);
-    const auto link = MakeLink(options.model, context);
+    UpdateSession session(port, clock, {}, &sink);
+    session.state.app_type = options.model;
+    session.state.device = options.port;
+    session.context.port_source = kPortSourceCommandLine;
 
     // A device that cannot be opened has already been explained in the log.
-    if (const int opened = link->Open(options.port, link->baud_rate()); opened != kOpenOk) {
+    if (const int opened = session.OpenLink(); opened != kOpenOk) {
         if (opened != kOpenNoDevice) {
             std::fprintf(stderr, "velkor-flash: %s does not take the serial line settings\n",
                          options.port.c_str());
         }
         return kQueryPortFailed;
     }
-    if (link->QueryVersion() != kLinkOk) {
+    if (session.ReadVersion() != kLinkOk) {
         return kQueryNoVersion;
     }
-    clock.SleepMs(kPauseBeforeChecksumMs);
-    if (link->QueryChecksum() == kLinkOk) {
-        std::printf("%08X\n", context.replies.checksum);
+    if (session.ReadChecksum() == kLinkOk) {
+        std::printf("%08X\n", session.context.replies.checksum);
         std::fflush(stdout);
     } else {
         std::fprintf(stderr, "velkor-flash: the MCU did not report its checksum\n");
     }
-    link->SendPrelude();
-    clock.SleepMs(kPauseBeforeInformationMs);
-    link->QueryInformation();
+    session.ReadInformation();
     // The information text is free bytes; end its last line so the shell prompt starts clean.
-    if (const auto text = context.replies.InformationText(); !text.empty() && text.back() != '\n') {
-        AppendLog("\r\n");
+    if (const auto text = session.context.replies.InformationText();
+        !text.empty() && text.back() != '\n') {
+        session.report.AppendLog("\r\n");
     }
     return kQueryOk;
 }

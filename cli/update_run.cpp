@@ -1,89 +1,81 @@
 #include "cli/update_run.h"
 
 #include "cli/log_watch.h"
-#include "cli/model_link.h"
-#include "image/image_for_family.h"
-#include "link/link_context.h"
-#include "procedures/family_links.h"
-#include "procedures/procedure_messages.h"
-#include "report/report.h"
 #include "session/sequence_messages.h"
+#include "session/update_session.h"
 
 namespace velkor {
 namespace {
 
-// Pauses of the update sequence between its queries.
-constexpr std::uint32_t kPauseBeforeChecksumMs = 500;
-constexpr std::uint32_t kPauseBeforeInformationMs = 100;
-
-constexpr std::string_view kLogFileInformation = "======== File Information ========\r\n";
 constexpr std::string_view kLogNotConfirmed =
     "Not updated: the check did not confirm this file for this unit.\r\n"
     "Give --force to program it anyway.\r\n";
 constexpr std::string_view kLogForced = "Programming anyway, as --force asks.\r\n";
 
 // The information text is free bytes: end its last line so that the next starts clean.
-void EndInformationLine(const McuReplies& replies) {
-    if (const auto text = replies.InformationText(); !text.empty() && text.back() != '\n') {
-        AppendLog("\r\n");
+void EndInformationLine(UpdateSession& session) {
+    if (const auto text = session.context.replies.InformationText();
+        !text.empty() && text.back() != '\n') {
+        session.report.AppendLog("\r\n");
     }
 }
 
 }  // namespace
 
-int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request) {
-    LinkContext context(port, clock);
-    ProgrammingState state;
-    FamilyLinks links(context, state);
-    CMcuLink* plain = links.Plain(request.model);
-    CMcuLink* family = links.Select(request.model, request.mcu);
-    auto image = MakeImageReader(request.mcu);
-    if (plain == nullptr || family == nullptr || image == nullptr) {
+int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, ReportSink& sink) {
+    UpdateSession session(port, clock, {}, &sink);
+    session.state.app_type = request.model;
+    session.state.device = request.device;
+    session.context.port_source = kPortSourceCommandLine;
+    if (session.links.Plain(request.model) == nullptr ||
+        session.links.Select(request.model, request.mcu) == nullptr) {
         return kWritePortFailed;  // the command line admits no such model or family
     }
 
-    if (!OpenModelLink(*plain, request.model, request.device)) {
+    if (const int opened = session.OpenModelLink(); opened != kOpenOk) {
+        // A device that cannot be opened has been explained by the open itself.
+        if (opened != kOpenNoDevice) {
+            session.report.AppendLog(request.device +
+                                     " does not take the serial line settings\r\n");
+        }
         return kWritePortFailed;
     }
-    if (plain->QueryVersion() != kLinkOk) {
+    if (session.ReadVersion() != kLinkOk) {
         return kWriteNoVersion;
     }
-    clock.SleepMs(kPauseBeforeChecksumMs);
-    if (plain->QueryChecksum() == kLinkOk) {
-        LogPrintf("MCU Checksum: %08X\r\n", context.replies.checksum);
+    if (session.ReadChecksum() == kLinkOk) {
+        session.report.LogPrintf("MCU Checksum: %08X\r\n", session.context.replies.checksum);
     }
-    plain->SendPrelude();
-    clock.SleepMs(kPauseBeforeInformationMs);
-    plain->QueryInformation();
-    EndInformationLine(context.replies);
+    session.ReadInformation();
+    EndInformationLine(session);
 
-    state.slave = request.slave;
-    AppendLog(kLogFileInformation);
-    AppendLog(request.file + "\r\n");
-    if (image->Load(request.file) != kLoadOk) {
+    session.state.mcu_type = request.mcu;
+    session.programming.slave = request.slave ? 1 : 0;
+    session.SelectFamily(request.mcu);
+    session.state.firmware_path = request.file;
+    if (session.LoadFirmware() != kLoadOk) {
         return kWriteNoFile;  // the reader has logged why
     }
-    state.file_checksum_valid = false;
-    state.check_verdict = FileVerdict::kNotChecked;
     // The check only advises. On a command line nobody reads its warnings before the update
     // starts, so only its own word that the file fits lets the update go ahead.
-    family->CheckFile(image->Buffer());
-    if (state.file_checksum_valid) {
-        LogPrintf("File Checksum: %08X\r\n", state.file_checksum);
+    const FileVerdict verdict = session.CheckFirmware();
+    if (session.programming.file_checksum_valid) {
+        session.report.LogPrintf("File Checksum: %08X\r\n", session.programming.file_checksum);
     }
-    if (!ConfirmedForUnattendedUpdate(state.check_verdict)) {
+    if (!ConfirmedForUnattendedUpdate(verdict)) {
         if (!request.force) {
-            AppendLog(kLogNotConfirmed);
+            session.report.AppendLog(kLogNotConfirmed);
             return kWriteNotConfirmed;
         }
-        AppendLog(kLogForced);
+        session.report.AppendLog(kLogForced);
     }
-    LogWatch watch;
-    const int programmed = family->Program(image->Buffer());
+    LogWatch watch(session.report);
+    const int programmed = session.Program();
     if (!watch.at_line_start()) {
-        AppendLog("\r\n");  // after the status characters, the outcome on a line of its own
+        session.report.AppendLog(
+            "\r\n");  // after the status characters, the outcome on a line of its own
     }
-    AppendLog(programmed == 0 ? kLogUpdateComplete : kLogUpdateFail);
+    session.report.AppendLog(programmed == 0 ? kLogUpdateComplete : kLogUpdateFail);
     return programmed == 0 ? kWriteUpdated : kWriteProgramFailed;
 }
 

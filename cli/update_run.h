@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/serial_port.h"
+#include "report/report.h"
 #include "settings/unit_types.h"
 
 namespace velkor {
@@ -31,7 +32,7 @@ struct UpdateRequest {
     std::string file;
 };
 
-// Runs the sequence on `port` with the log going to the installed report sink; a WriteExit.
-int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request);
+// Runs the sequence on `port` with the log going to `sink`; a WriteExit.
+int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, ReportSink& sink);
 
 }  // namespace velkor

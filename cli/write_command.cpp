@@ -35,10 +35,9 @@ void AddWriteCommand(CLI::App& app, int& exit_code) {
     command->add_option("FILE", request->file, "firmware file")->required();
     command->callback([request, &exit_code] {
         TerminalSink sink(stderr);
-        ScopedReportSink scope(sink);
         RealClock clock;
         PosixSerialPort port;
-        exit_code = RunUpdate(port, clock, *request);
+        exit_code = RunUpdate(port, clock, *request, sink);
     });
 }
 

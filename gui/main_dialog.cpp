@@ -96,14 +96,14 @@ CUpdateToolDlg::CUpdateToolDlg(UpdateSession& session, UnitShell& shell, QWidget
     setWindowTitle(QStringLiteral("Velkor Tool"));
     setWindowIcon(ToolIcon());
     session_.current_link = nullptr;
-    previous_sink_ = InstallReportSink(this);
+    previous_sink_ = session_.report.SetSink(this);
 
     setFont(ToolFont(grid_.FontPixelHeight()));
     setGeometry(0, 0, grid_.width(), grid_.height());
     CreateControls();
     PlaceControls();
     FillOptionLists();
-    LogPrintf("******** Update Tool V%s ********\r\n", kToolVersion);
+    session_.report.LogPrintf("******** Update Tool V%s ********\r\n", kToolVersion);
 
     type_selection_timer_.setSingleShot(true);
     type_selection_timer_.setInterval(kTypeSelectionDelayMs);
@@ -114,7 +114,7 @@ CUpdateToolDlg::CUpdateToolDlg(UpdateSession& session, UnitShell& shell, QWidget
 CUpdateToolDlg::~CUpdateToolDlg() {
     closing_ = true;
     StopWorker();
-    InstallReportSink(previous_sink_);
+    session_.report.SetSink(previous_sink_);
 }
 
 void CUpdateToolDlg::CreateControls() {

@@ -36,7 +36,9 @@ class FileDescriptor {
 // does no division.
 class ProgressTracker {
   public:
-    explicit ProgressTracker(std::uint64_t size) : size_(size) { next_at_ = FirstIndexOf(1); }
+    ProgressTracker(Report& report, std::uint64_t size) : report_(report), size_(size) {
+        next_at_ = FirstIndexOf(1);
+    }
 
     void Consumed(std::uint64_t k) {
         if (k < next_at_) {
@@ -44,7 +46,7 @@ class ProgressTracker {
         }
         const auto percent = static_cast<int>(k * 100 / size_);
         if (percent != last_) {
-            ProgressSet(percent);
+            report_.ProgressSet(percent);
             last_ = percent;
         }
         next_at_ = FirstIndexOf(static_cast<std::uint64_t>(percent) + 1);
@@ -54,6 +56,7 @@ class ProgressTracker {
     // Smallest k with k * 100 / size >= percent.
     std::uint64_t FirstIndexOf(std::uint64_t percent) const { return (percent * size_ + 99) / 100; }
 
+    Report& report_;
     std::uint64_t size_;
     std::uint64_t next_at_ = 0;
     int last_ = 0;
@@ -96,12 +99,12 @@ std::unique_ptr<std::uint8_t[]> CFirmwareImage::AllocateBuffer() {
 }
 
 int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
-    ProgressReset(100);
+    report_.ProgressReset(100);
 
     if (!buffer_) {
         buffer_ = AllocateBuffer();
         if (!buffer_) {
-            AppendLog(kLogNoMemory);
+            report_.AppendLog(kLogNoMemory);
             return kLoadNoMemory;
         }
     }
@@ -109,7 +112,7 @@ int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
     struct stat info {};
     FileDescriptor file(OpenRegularFile(path, &info));
     if (file.get() < 0) {
-        AppendLog(kLogCannotOpen);
+        report_.AppendLog(kLogCannotOpen);
         return kLoadCannotOpen;
     }
 
@@ -117,7 +120,7 @@ int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
     std::memset(image, 0, kImageSize);
 
     const auto file_size = static_cast<std::uint64_t>(info.st_size);
-    ProgressTracker progress(file_size);
+    ProgressTracker progress(report_, file_size);
     char line[kMaxLineLength + 1];
     std::size_t line_length = 0;
     std::uint64_t consumed = 0;
@@ -133,20 +136,20 @@ int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
         }
         if (got <= 0) {
             // The file failed or shrank under us: what was read cannot be trusted as a whole.
-            AppendLog(kLogCannotRead);
+            report_.AppendLog(kLogCannotRead);
             return kLoadCannotOpen;
         }
         for (ssize_t i = 0; i < got; ++i) {
             const char ch = block[static_cast<std::size_t>(i)];
             if (ch != '\n' && ch != '\r') {
                 if (line_length == kMaxLineLength) {
-                    AppendLog(kLogFormatError);
+                    report_.AppendLog(kLogFormatError);
                     return kLoadFormatError;
                 }
                 line[line_length++] = ch;
             } else if (line_length != 0) {
                 if (!parser.ProcessLine(std::string_view(line, line_length), image)) {
-                    AppendLog(kLogFormatError);
+                    report_.AppendLog(kLogFormatError);
                     return kLoadFormatError;
                 }
                 line_length = 0;
@@ -159,11 +162,11 @@ int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
     // A last line without a line end still counts, unless it is only filler.
     const std::string_view last_line(line, line_length);
     if (!last_line.empty() && !IsAllFiller(last_line) && !parser.ProcessLine(last_line, image)) {
-        AppendLog(kLogFormatError);
+        report_.AppendLog(kLogFormatError);
         return kLoadFormatError;
     }
 
-    ProgressSet(100);
+    report_.ProgressSet(100);
     return kLoadOk;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "report/report.h"
+
 namespace velkor {
 
 // Byte i of the image holds MCU address i.
@@ -27,7 +29,8 @@ inline constexpr std::string_view kLogFormatError = "ERROR:the file format is no
 
 class CFirmwareImage {
   public:
-    CFirmwareImage() = default;
+    // Load reports its progress and its errors to `report`.
+    explicit CFirmwareImage(Report& report) : report_(report) {}
     virtual ~CFirmwareImage() = default;
     CFirmwareImage(const CFirmwareImage&) = delete;
     CFirmwareImage& operator=(const CFirmwareImage&) = delete;
@@ -58,6 +61,7 @@ class CFirmwareImage {
     virtual std::unique_ptr<std::uint8_t[]> AllocateBuffer();
 
   private:
+    Report& report_;
     std::unique_ptr<std::uint8_t[]> buffer_;
 };
 

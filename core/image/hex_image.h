@@ -7,6 +7,7 @@ namespace velkor {
 
 class CHexImage : public CFirmwareImage {
   public:
+    using CFirmwareImage::CFirmwareImage;
     int Load(const std::string& path) override;
 };
 

@@ -5,13 +5,13 @@
 
 namespace velkor {
 
-std::unique_ptr<CFirmwareImage> MakeImageReader(int mcu) {
+std::unique_ptr<CFirmwareImage> MakeImageReader(int mcu, Report& report) {
     switch (mcu) {
         case kMcuTypeStm8:
-            return std::make_unique<CS19Image>();
+            return std::make_unique<CS19Image>(report);
         case kMcuTypeNec:
         case kMcuTypeM3:
-            return std::make_unique<CHexImage>();
+            return std::make_unique<CHexImage>(report);
         default:
             break;
     }

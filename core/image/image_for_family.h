@@ -9,6 +9,7 @@
 namespace velkor {
 
 // S-records for STM8, Intel HEX for NEC and M3; null for any other McuType value.
-std::unique_ptr<CFirmwareImage> MakeImageReader(int mcu);
+// Its log and progress go to `report`.
+std::unique_ptr<CFirmwareImage> MakeImageReader(int mcu, Report& report);
 
 }  // namespace velkor

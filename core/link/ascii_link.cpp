@@ -47,9 +47,9 @@ int CAsciiLink::QueryVersion() {
     WriteString(kAsciiQueryVersion);
     Pause(kQuerySettleMs);
     int result = WaitAck(0, kQueryAckTimeoutMs);
-    AppendLog(kLogVersionHeading);
+    report().AppendLog(kLogVersionHeading);
     if (result != kLinkOk) {
-        AppendLog(kLogNoResponse);
+        report().AppendLog(kLogNoResponse);
         return result;
     }
     result = ReadVersionReply(kVersionReplyTimeoutMs);
@@ -84,10 +84,10 @@ int CAsciiLink::QueryInformation() {
     replies().information_text.fill(0);
     const int result = WaitAck(0, kQueryAckTimeoutMs);
     if (result != kLinkOk) {
-        AppendLog(kLogNoResponse);
+        report().AppendLog(kLogNoResponse);
         return result;
     }
-    AppendLog(kLogInformationHeading);
+    report().AppendLog(kLogInformationHeading);
     const bool line_held = CollectInformation();
     LogInformationText();
     return line_held ? kLinkOk : ResultOf(ReplyWaitResult::kReadFailed);

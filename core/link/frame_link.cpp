@@ -62,9 +62,9 @@ int CFrameLink::QueryVersion() {
     SendFrame(kFrameQueryVersion, true);
     Pause(kQuerySettleMs);
     int result = WaitAck(kFrameQueryVersion.code, kQueryAckTimeoutMs);
-    AppendLog(kLogVersionHeading);
+    report().AppendLog(kLogVersionHeading);
     if (result != kLinkOk) {
-        AppendLog(kLogNoResponse);
+        report().AppendLog(kLogNoResponse);
         return result;
     }
     result = ReadVersionReply(kVersionReplyTimeoutMs);
@@ -99,10 +99,10 @@ int CFrameLink::QueryInformation() {
     replies().information_text.fill(0);
     const int result = WaitAck(kFrameQueryInformation.code, kQueryAckTimeoutMs);
     if (result != kLinkOk) {
-        AppendLog(kLogNoResponse);
+        report().AppendLog(kLogNoResponse);
         return result;
     }
-    AppendLog(kLogInformationHeading);
+    report().AppendLog(kLogInformationHeading);
     // Stored raw, frame bytes included: offsets into the text count from the first byte
     // after the acknowledgement.
     const bool line_held = CollectInformation();

@@ -10,14 +10,20 @@
 #include "link/mcu_replies.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
+#include "report/report.h"
+#include "settings/port_name.h"
 
 namespace velkor {
 
 enum class ByteRead { kNone, kReceived, kFailed };
 
 struct LinkContext {
-    LinkContext(SerialPort& serial_port, Clock& time_source, std::filesystem::path settings = {})
-        : port(serial_port), clock(time_source), settings_file(std::move(settings)) {}
+    LinkContext(SerialPort& serial_port, Clock& time_source, Report& session_report,
+                std::filesystem::path settings = {})
+        : port(serial_port),
+          clock(time_source),
+          report(session_report),
+          settings_file(std::move(settings)) {}
 
     // Takes at most one queued byte into `receive_byte`, without waiting.
     ByteRead PollByte() {
@@ -32,6 +38,9 @@ struct LinkContext {
 
     SerialPort& port;  // the port handle of every link object
     Clock& clock;
+    Report& report;  // the session's log and progress
+    // Where the device name came from, for the advice when it cannot be opened.
+    std::string_view port_source = kPortSourceSettings;
     // Where "ComPort" may name the device behind "COM2:"; empty: no settings file.
     std::filesystem::path settings_file;
     std::uint8_t receive_byte = 0;

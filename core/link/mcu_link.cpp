@@ -13,9 +13,9 @@ constexpr std::uint32_t kReadBytePollMs = 2;
 constexpr std::uint32_t kCollectPollMs = 1;
 
 // A received byte as one logged character. A zero byte formats to an empty text.
-void LogReceivedByte(std::uint8_t byte) {
+void LogReceivedByte(Report& report, std::uint8_t byte) {
     if (byte != 0) {
-        LogPrintf("%c", byte);
+        report.LogPrintf("%c", byte);
     }
 }
 
@@ -25,7 +25,7 @@ int CMcuLink::Open(std::string_view port_name, std::uint32_t baud_rate) {
     SerialPort& port = context_.port;
     const std::string device = ResolvePortDevice(port_name, context_.settings_file);
     if (const int error = port.Open(device); error != 0) {
-        AppendLog(DescribeOpenFailure(error, device));
+        report().AppendLog(DescribeOpenFailure(error, device, context_.port_source));
         return kOpenNoDevice;
     }
     port.SetQueueSizes(kPortQueueSize, kPortQueueSize);  // advisory only
@@ -70,7 +70,7 @@ void CMcuLink::EchoUntilQuiet(std::uint32_t total_ms, std::uint32_t idle_ms) {
         const std::uint32_t elapsed = context_.ElapsedSince(start);
         const std::uint32_t quiet = context_.ElapsedSince(last);
         if (context_.PollByte() == ByteRead::kReceived) {
-            LogReceivedByte(context_.receive_byte);
+            LogReceivedByte(context_.report, context_.receive_byte);
             last = context_.clock.NowMs();
         }
         if (elapsed > total_ms || quiet > idle_ms) {
@@ -85,7 +85,7 @@ void CMcuLink::EchoFor(std::uint32_t duration_ms) {
     for (;;) {
         const std::uint32_t elapsed = context_.ElapsedSince(start);
         if (context_.PollByte() == ByteRead::kReceived) {
-            LogReceivedByte(context_.receive_byte);
+            LogReceivedByte(context_.report, context_.receive_byte);
         }
         if (elapsed > duration_ms) {
             return;
@@ -166,7 +166,7 @@ bool CMcuLink::ConfigurePort(std::uint32_t baud_rate, std::uint8_t byte_size, st
 void CMcuLink::LogVersionText() {
     std::string line = Latin1ToUtf8(context_.replies.VersionText());
     line += "\r\n";
-    AppendLog(line);
+    report().AppendLog(line);
 }
 
 bool CMcuLink::CollectInformation() {
@@ -197,7 +197,7 @@ bool CMcuLink::CollectInformation() {
 }
 
 void CMcuLink::LogInformationText() {
-    AppendLog(Latin1ToUtf8(context_.replies.InformationText()));
+    report().AppendLog(Latin1ToUtf8(context_.replies.InformationText()));
 }
 
 }  // namespace velkor

@@ -88,6 +88,7 @@ class CMcuLink {
     const std::string& port_name() const { return port_name_; }
     std::uint32_t baud_rate() const { return baud_rate_; }
     LinkContext& context() { return context_; }
+    Report& report() { return context_.report; }
     McuReplies& replies() { return context_.replies; }
 
   protected:

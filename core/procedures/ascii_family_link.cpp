@@ -21,7 +21,7 @@ int CAsciiFamilyLink::DecodeOptions() {
 }
 
 int CAsciiFamilyLink::CheckFile(const std::uint8_t* image) {
-    return CheckFirmwareFile(family_.check, image, replies(), state_,
+    return CheckFirmwareFile(family_.check, image, replies(), state_, report(),
                              [&] { return ScreenFile(image); });
 }
 

@@ -15,22 +15,22 @@ constexpr int kProgressSent = 50;
 int WriteUnitOptions(CMcuLink& link, std::uint8_t ack_command, int send_failed_result,
                      const std::function<bool()>& send) {
     Clock& clock = link.context().clock;
-    ProgressReset(kProgressMaximum);
-    ProgressSet(kProgressSent);
+    link.report().ProgressReset(kProgressMaximum);
+    link.report().ProgressSet(kProgressSent);
     clock.SleepMs(kConfigurationSettleMs);
     link.Purge();
     const bool sent = send();
     clock.SleepMs(kConfigurationSettleMs);
-    ProgressSet(kProgressSent);
+    link.report().ProgressSet(kProgressSent);
     // An acknowledgement of a command that never went out would report a change the MCU
     // never got.
     const int result =
         sent ? link.WaitAck(ack_command, kConfigurationAckTimeoutMs) : send_failed_result;
     if (result == 0) {
-        ProgressSet(kProgressMaximum);
-        AppendLog(kLogConfigComplete);
+        link.report().ProgressSet(kProgressMaximum);
+        link.report().AppendLog(kLogConfigComplete);
     } else {
-        AppendLog(kLogConfigFail);
+        link.report().AppendLog(kLogConfigFail);
     }
     return result;
 }

@@ -14,14 +14,15 @@ namespace {
 
 // Logs label, text and line end. The texts are built as the MCU and the file hold them, so
 // like any C text they end at their first zero byte.
-void LogLine(std::string_view label, std::string_view text, std::string_view end = "\r\n") {
+void LogLine(Report& report, std::string_view label, std::string_view text,
+             std::string_view end = "\r\n") {
     if (const auto zero = text.find('\0'); zero != std::string_view::npos) {
         text = text.substr(0, zero);
     }
     std::string line(label);
     line += Latin1ToUtf8(text);
     line += end;
-    AppendLog(line);
+    report.AppendLog(line);
 }
 
 std::uint32_t SumRange(std::span<const std::uint8_t> image, std::size_t first, std::size_t last) {
@@ -38,39 +39,40 @@ bool IdentityMatches(const FileCheckLayout& layout, const CheckSources& sources)
     return file.size() == layout.file_identity.max_length && file == unit;
 }
 
-void WarnNotForThisUnit(const FileCheckLayout& layout, const CheckSources& sources) {
-    AppendLog(kLogNotForThisUnit);
-    LogLine(kLogUnitVersionLabel, ComposeText(sources, layout.unit_text));
-    LogLine(kLogFileVersionLabel, ComposeText(sources, layout.file_text));
-    LogLine(kLogHintStart, ReadPiece(sources, layout.hint) + '_', kLogHintEnd);
+void WarnNotForThisUnit(const FileCheckLayout& layout, const CheckSources& sources,
+                        Report& report) {
+    report.AppendLog(kLogNotForThisUnit);
+    LogLine(report, kLogUnitVersionLabel, ComposeText(sources, layout.unit_text));
+    LogLine(report, kLogFileVersionLabel, ComposeText(sources, layout.file_text));
+    LogLine(report, kLogHintStart, ReadPiece(sources, layout.hint) + '_', kLogHintEnd);
 }
 
 }  // namespace
 
 int CheckFirmwareFile(const FileCheckLayout& layout, const std::uint8_t* image_bytes,
-                      const McuReplies& replies, ProgrammingState& state,
+                      const McuReplies& replies, ProgrammingState& state, Report& report,
                       const FileScreen& screen) {
     // A checksum of an earlier file must not be shown beside this one.
     state.file_checksum_valid = false;
     state.check_verdict = FileVerdict::kNoDescription;
     if (image_bytes == nullptr) {
-        AppendLog(kLogNoDescription);
+        report.AppendLog(kLogNoDescription);
         return 0;
     }
     const CheckSources sources{
         {image_bytes, kImageSize}, replies.version_text, replies.information_text};
     const auto& image = sources.image;
     if (layout.marker_offset >= image.size() || image[layout.marker_offset] != layout.marker) {
-        AppendLog(kLogNoDescription);
+        report.AppendLog(kLogNoDescription);
         return 0;
     }
-    LogLine({}, ImageText(sources, layout.description));
+    LogLine(report, {}, ImageText(sources, layout.description));
     if (layout.second_description) {
-        LogLine({}, ImageText(sources, *layout.second_description));
+        LogLine(report, {}, ImageText(sources, *layout.second_description));
     }
     if (state.slave) {
         // The identity describes the main MCU; a slave image is taken as it is.
-        AppendLog(kLogReadyForSlave);
+        report.AppendLog(kLogReadyForSlave);
         state.check_verdict = FileVerdict::kSlaveNotChecked;
         return 0;
     }
@@ -83,11 +85,11 @@ int CheckFirmwareFile(const FileCheckLayout& layout, const std::uint8_t* image_b
     state.file_checksum = SumRange(image, layout.checksum_first, layout.checksum_last);
     state.file_checksum_valid = true;
     if (IdentityMatches(layout, sources)) {
-        AppendLog(kLogReady);
+        report.AppendLog(kLogReady);
         state.check_verdict = FileVerdict::kConfirmed;
         return 0;
     }
-    WarnNotForThisUnit(layout, sources);
+    WarnNotForThisUnit(layout, sources, report);
     state.check_verdict = FileVerdict::kNotForThisUnit;
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "link/mcu_replies.h"
 #include "procedures/family_descriptor.h"
 #include "procedures/programming_state.h"
+#include "report/report.h"
 
 namespace velkor {
 
@@ -22,7 +23,7 @@ using FileScreen = std::function<int()>;
 // when it computed the checksum, and clears the flag otherwise; records its conclusion in the
 // state's check verdict.
 int CheckFirmwareFile(const FileCheckLayout& layout, const std::uint8_t* image,
-                      const McuReplies& replies, ProgrammingState& state,
+                      const McuReplies& replies, ProgrammingState& state, Report& report,
                       const FileScreen& screen = {});
 
 }  // namespace velkor

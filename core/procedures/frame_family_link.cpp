@@ -21,7 +21,7 @@ int CFrameFamilyLink::DecodeOptions() {
 }
 
 int CFrameFamilyLink::CheckFile(const std::uint8_t* image) {
-    return CheckFirmwareFile(family_.check, image, replies(), state_);
+    return CheckFirmwareFile(family_.check, image, replies(), state_, report());
 }
 
 int CFrameFamilyLink::Program(const std::uint8_t* image) {

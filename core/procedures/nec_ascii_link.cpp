@@ -19,7 +19,7 @@ std::string_view CNecAsciiLink::MainEntryCommand() const {
 
 int CNecAsciiLink::ScreenFile(const std::uint8_t* image) {
     const NecVersionVerdict verdict =
-        ApplyNecVersionRule(replies().version_text[0], image[kNecFileVersionOffset]);
+        ApplyNecVersionRule(replies().version_text[0], image[kNecFileVersionOffset], report());
     v4_unit_ = verdict.v4_unit;
     return verdict.result;
 }

@@ -13,15 +13,16 @@ bool AtLeastV4(std::uint8_t major) {
 
 }  // namespace
 
-NecVersionVerdict ApplyNecVersionRule(std::uint8_t unit_major, std::uint8_t file_major) {
+NecVersionVerdict ApplyNecVersionRule(std::uint8_t unit_major, std::uint8_t file_major,
+                                      Report& report) {
     const bool v4_unit = AtLeastV4(unit_major);
     const bool v4_file = AtLeastV4(file_major);
     if (v4_unit && !v4_file) {
-        AppendLog(kLogFileUnderV4);
+        report.AppendLog(kLogFileUnderV4);
         return {v4_unit, 1};
     }
     if (!v4_unit && v4_file) {
-        AppendLog(kLogFileNotForUnitVersion);
+        report.AppendLog(kLogFileNotForUnitVersion);
         return {v4_unit, 1};
     }
     return {v4_unit, 0};

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "report/report.h"
+
 namespace velkor {
 
 // Where an NEC image keeps the first character of its version.
@@ -17,6 +19,8 @@ struct NecVersionVerdict {
 
 // `unit_major` is the first character of the MCU's version text, `file_major` the image byte
 // at kNecFileVersionOffset.
-NecVersionVerdict ApplyNecVersionRule(std::uint8_t unit_major, std::uint8_t file_major);
+// The refusal's warning goes to `report`.
+NecVersionVerdict ApplyNecVersionRule(std::uint8_t unit_major, std::uint8_t file_major,
+                                      Report& report);
 
 }  // namespace velkor

@@ -60,11 +60,11 @@ std::vector<std::uint8_t> EndRecord(const RecordLayout& layout) {
 }
 
 int SendRecords(CMcuLink& link, const RecordLayout& layout, const std::uint8_t* image) {
-    AppendLog(kLogUpdateStart);
+    link.report().AppendLog(kLogUpdateStart);
     link.context().clock.SleepMs(layout.start_pause_ms);
     link.Purge();
-    ProgressReset(kProgressMaximum);
-    StatusEcho echo;
+    link.report().ProgressReset(kProgressMaximum);
+    StatusEcho echo(link.report());
     int progress = 0;
     for (std::size_t block = 0; block < layout.block_count; ++block) {
         const std::size_t address = layout.first_address + block * layout.block_size;
@@ -82,10 +82,10 @@ int SendRecords(CMcuLink& link, const RecordLayout& layout, const std::uint8_t* 
         const int done = static_cast<int>((block * kProgressMaximum) >> layout.progress_shift);
         if (done != progress) {
             progress = done;
-            ProgressSet(progress);
+            link.report().ProgressSet(progress);
         }
     }
-    ProgressSet(kProgressMaximum);
+    link.report().ProgressSet(kProgressMaximum);
     // Without its end record the MCU stays in the boot loader: that is no success.
     const auto end = EndRecord(layout);
     return link.Write(end.data(), end.size()) ? kProgramDone : kProgramFailed;

@@ -12,7 +12,7 @@ void StatusEcho::Feed(std::uint8_t status) {
     last_shown_ = status;
     since_shown_ = 0;
     if (status != 0) {  // a zero byte formats to an empty text
-        LogPrintf("%c", status);
+        report_.LogPrintf("%c", status);
     }
 }
 

@@ -5,13 +5,17 @@
 
 #include <cstdint>
 
+#include "report/report.h"
+
 namespace velkor {
 
 class StatusEcho {
   public:
+    explicit StatusEcho(Report& report) : report_(report) {}
     void Feed(std::uint8_t status);
 
   private:
+    Report& report_;
     static constexpr unsigned kShowEvery = 10;
 
     int last_shown_ = -1;  // none yet: the first character always shows

@@ -1,29 +1,19 @@
 #include "report/report.h"
 
-#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 
 #include "platform/text.h"
 
 namespace velkor {
-namespace {
 
-std::atomic<ReportSink*> g_sink{nullptr};
-
-}  // namespace
-
-ReportSink* InstallReportSink(ReportSink* sink) {
-    return g_sink.exchange(sink);
-}
-
-void AppendLog(std::string_view text) {
-    if (ReportSink* sink = g_sink.load()) {
+void Report::AppendLog(std::string_view text) {
+    if (ReportSink* sink = sink_.load()) {
         sink->AppendText(text);
     }
 }
 
-void LogPrintf(const char* format, ...) {
+void Report::LogPrintf(const char* format, ...) {
     char buffer[kLogPrintfBufferSize];
     va_list args;
     va_start(args, format);
@@ -39,14 +29,14 @@ void LogPrintf(const char* format, ...) {
     AppendLog(Latin1ToUtf8(std::string_view(buffer, static_cast<std::size_t>(length))));
 }
 
-void ProgressReset(int maximum) {
-    if (ReportSink* sink = g_sink.load()) {
+void Report::ProgressReset(int maximum) {
+    if (ReportSink* sink = sink_.load()) {
         sink->ResetProgress(maximum);
     }
 }
 
-void ProgressSet(int position) {
-    if (ReportSink* sink = g_sink.load()) {
+void Report::ProgressSet(int position) {
+    if (ReportSink* sink = sink_.load()) {
         sink->SetProgress(position);
     }
 }

@@ -1,10 +1,11 @@
 // Log and progress reporting shared by every part of the tool.
 //
-// The core never talks to a window or a terminal directly: it calls these free functions,
-// which forward to the sink the front end installed (the main window, the command line, or a
-// capturing sink in tests). Every call is synchronous: it returns once the sink has taken it.
+// The core never talks to a window or a terminal directly: it reports through the Report of
+// its session, which forwards to the sink the front end gave it (the main window, the
+// terminal, or a capturing sink in tests).
 #pragma once
 
+#include <atomic>
 #include <string_view>
 
 namespace velkor {
@@ -19,32 +20,33 @@ class ReportSink {
     virtual void SetProgress(int position) = 0;
 };
 
-// Installs the sink the reporting operations forward to and returns the previous one.
-// With no sink installed, reports are dropped.
-ReportSink* InstallReportSink(ReportSink* sink);
-
-// Installs a sink for the lifetime of this object, then restores the previous one.
-class ScopedReportSink {
-  public:
-    explicit ScopedReportSink(ReportSink& sink) : previous_(InstallReportSink(&sink)) {}
-    ~ScopedReportSink() { InstallReportSink(previous_); }
-    ScopedReportSink(const ScopedReportSink&) = delete;
-    ScopedReportSink& operator=(const ScopedReportSink&) = delete;
-
-  private:
-    ReportSink* previous_;
-};
-
 // Size of the formatting buffer of LogPrintf, terminator included.
 inline constexpr int kLogPrintfBufferSize = 1024;
 
-void AppendLog(std::string_view text);
+// The log and progress of one update session. The parts of the core that report are handed
+// the session's Report (through the link context, or at construction) and write through it;
+// the front end decides where it all goes with the sink it gives. Two sessions in one process
+// therefore never write into each other's log. Callable from any thread: every call returns
+// once the sink has taken it.
+class Report {
+  public:
+    // With no sink, reports are dropped.
+    explicit Report(ReportSink* sink = nullptr) : sink_(sink) {}
+    Report(const Report&) = delete;
+    Report& operator=(const Report&) = delete;
 
-// Formats narrow text (MCU replies, numbers) into a 1024-byte buffer, cutting anything longer,
-// and appends it to the log. Every byte counts as a Latin-1 character.
-void LogPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+    // Sends what follows to `sink` (null: dropped) and returns the sink used until now.
+    ReportSink* SetSink(ReportSink* sink) { return sink_.exchange(sink); }
 
-void ProgressReset(int maximum);
-void ProgressSet(int position);
+    void AppendLog(std::string_view text);
+    // Formats narrow text (MCU replies, numbers) into a 1024-byte buffer, cutting anything
+    // longer, and appends it to the log. Every byte counts as a Latin-1 character.
+    void LogPrintf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void ProgressReset(int maximum);
+    void ProgressSet(int position);
+
+  private:
+    std::atomic<ReportSink*> sink_;
+};
 
 }  // namespace velkor

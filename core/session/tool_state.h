@@ -11,6 +11,9 @@ struct ToolState {
     int mcu_type = 0;  // an McuType value
     std::filesystem::path settings_file;
     std::filesystem::path program_directory;
+    // The serial device the front end names; empty: the link's own port name, "COM2:", found
+    // through the settings file.
+    std::string device;
     // Executable of the manager program ended at start-up; empty when there was none.
     std::string manager_path;
     // Where the model resolution looks for the StaticStore manager programs.

@@ -98,7 +98,7 @@ void UpdateSequence::OnWorkerReport(std::uint32_t command, int result) {
             LoadStep(result);
             break;
         case kCommandProgram:
-            AppendLog(result == 0 ? kLogUpdateComplete : kLogUpdateFail);
+            session_.report.AppendLog(result == 0 ? kLogUpdateComplete : kLogUpdateFail);
             programming_ = false;
             break;
         case kCommandReset:
@@ -117,12 +117,7 @@ void UpdateSequence::OnWorkerReport(std::uint32_t command, int result) {
 
 void UpdateSequence::FamilyStep(int mcu_type) {
     ToolState& state = session_.state;
-    session_.current_image = mcu_type == kMcuTypeStm8
-                                 ? static_cast<CFirmwareImage*>(&session_.s19_image)
-                                 : static_cast<CFirmwareImage*>(&session_.hex_image);
-    if (CMcuLink* family = session_.links.Select(state.app_type, mcu_type)) {
-        session_.current_link = family;
-    }
+    session_.SelectFamily(mcu_type);
     if (auto text = TypeDisplayText(mcu_type, state.app_type, session_.programming.slave)) {
         view_.SetControlText(kIdTypeDisplay, *text);
     }
@@ -162,9 +157,7 @@ void UpdateSequence::LoadStep(int result) {
     if (result != kLoadOk) {
         view_.EnableControl(kIdUpdate, false);
     } else {
-        if (session_.current_link != nullptr && session_.current_image != nullptr) {
-            session_.current_link->CheckFile(session_.current_image->Buffer());
-        }
+        session_.CheckFirmware();
         view_.EnableControl(kIdUpdate, true);
     }
     // The number beside "File Checksum" must belong to the file now loaded, or be blank.
@@ -176,14 +169,14 @@ void UpdateSequence::LoadStep(int result) {
         if (ConfirmedForUnattendedUpdate(programming.check_verdict)) {
             OnUpdate();
         } else {
-            AppendLog(AutoUpdateNotStartedLine(programming.check_verdict));
+            session_.report.AppendLog(AutoUpdateNotStartedLine(programming.check_verdict));
         }
     }
     state.auto_update = false;
 }
 
 void UpdateSequence::ResetStep() {
-    ProgressSet(0);
+    session_.report.ProgressSet(0);
     view_.LayOutOptionPanel(kAppTypeUndetermined, kMcuTypeUndetermined, false);
     view_.SetControlText(kIdTypeDisplay, std::string(kTypeUnknown));
     for (int id : {kIdOpen, kIdUpdate, kIdRetry, kIdContinue}) {

@@ -8,20 +8,58 @@
 #include "link/link_context.h"
 #include "procedures/family_links.h"
 #include "procedures/programming_state.h"
+#include "report/report.h"
 #include "session/tool_state.h"
 #include "settings/settings_location.h"
 
 namespace velkor {
 
 struct UpdateSession {
-    UpdateSession(SerialPort& port, Clock& clock, std::filesystem::path settings_file)
-        : context(port, clock, settings_file), links(context, programming) {
+    // Reports go to `sink` (null: nowhere until one is set with report.SetSink).
+    UpdateSession(SerialPort& port, Clock& clock, std::filesystem::path settings_file,
+                  ReportSink* sink = nullptr)
+        : report(sink),
+          context(port, clock, report, settings_file),
+          links(context, programming),
+          hex_image(report),
+          s19_image(report) {
         state.settings_file = std::move(settings_file);
         state.program_directory = ProgramDirectory(state.settings_file);
     }
     UpdateSession(const UpdateSession&) = delete;
     UpdateSession& operator=(const UpdateSession&) = delete;
 
+    // The steps of the road of one update, written once for the window's worker and for
+    // velkor-flash, which differ only in how they drive them. Each logs what the technician
+    // needs to see and returns the result the worker reports.
+
+    // The app type: kept once known, else "AppType", else the model resolution.
+    int IdentifyModel();
+    // The MCU type: kept once known, else "McuType"; the slave flag from "McuSlave" each time.
+    int ReadMcuType();
+    // Makes the plain link of the model current and opens it, without and with the model line
+    // ("\r\nR3360\r\n" or "\r\nJ5\r\n"): an Open result, 0 success.
+    int OpenLink();
+    int OpenModelLink();
+    int ReadVersion();
+    // After the 500 ms pause, the checksum query.
+    int ReadChecksum();
+    // The prelude, the 100 ms pause, the information query.
+    int ReadInformation();
+    // Makes the family's image reader and link current; an app type that names no model
+    // leaves the link as it is.
+    void SelectFamily(int mcu_type);
+    // The file information header and the firmware path in the log, then the load into the
+    // current image: a LoadResult.
+    int LoadFirmware();
+    // The current link's check of the loaded image; its verdict, also left in `programming`.
+    FileVerdict CheckFirmware();
+    // Programs the loaded image through the current link: 0 success.
+    int Program();
+    // Closes the current link, if any.
+    void Reset();
+
+    Report report;  // the log and progress of this session alone
     LinkContext context;
     ProgrammingState programming;
     FamilyLinks links;

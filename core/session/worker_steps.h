@@ -27,8 +27,4 @@ inline bool IsWorkerCommand(std::uint32_t command) {
 // Runs step `command` (1 to 9) and returns the result its report carries.
 int RunWorkerCommand(UpdateSession& session, std::uint32_t command);
 
-// Values of "AppType" and "McuType" that name no model or family count as undetermined.
-int ValidAppType(int value);
-int ValidMcuType(int value);
-
 }  // namespace velkor

@@ -85,16 +85,17 @@ std::string AccessDeniedReason(const std::string& device) {
 struct OpenFailureReason {
     int error;
     const char* words;
+    bool names_source;  // the words end in the advice to check where the name came from
 };
 
 constexpr OpenFailureReason kOpenFailureReasons[] = {
-    {EBUSY, "another program holds it; close that program and try again"},
-    {EWOULDBLOCK, "another program holds it; close that program and try again"},
-    {ENOENT, "no such device; check the cable and the \"ComPort\" setting"},
-    {ENODEV, "the device is not present; check the cable"},
-    {ENXIO, "the device is not present; check the cable"},
-    {ENOTTY, "it is not a serial port; check the \"ComPort\" setting"},
-    {EISDIR, "it is not a serial port; check the \"ComPort\" setting"},
+    {EBUSY, "another program holds it; close that program and try again", false},
+    {EWOULDBLOCK, "another program holds it; close that program and try again", false},
+    {ENOENT, "no such device; check the cable and ", true},
+    {ENODEV, "the device is not present; check the cable", false},
+    {ENXIO, "the device is not present; check the cable", false},
+    {ENOTTY, "it is not a serial port; check ", true},
+    {EISDIR, "it is not a serial port; check ", true},
 };
 
 }  // namespace
@@ -116,15 +117,20 @@ std::string ResolvePortDevice(std::string_view port_name,
     return "/dev/ttyS" + std::to_string(number - 1);
 }
 
-std::string DescribeOpenFailure(int error, const std::string& device) {
+std::string DescribeOpenFailure(int error, const std::string& device, std::string_view source) {
     std::string reason;
     if (error == EACCES || error == EPERM) {
         reason = AccessDeniedReason(device);
+    } else if (const auto* known =
+                   std::find_if(std::begin(kOpenFailureReasons), std::end(kOpenFailureReasons),
+                                [error](const auto& entry) { return entry.error == error; });
+               known != std::end(kOpenFailureReasons)) {
+        reason = known->words;
+        if (known->names_source) {
+            reason += source;
+        }
     } else {
-        const auto* known =
-            std::find_if(std::begin(kOpenFailureReasons), std::end(kOpenFailureReasons),
-                         [error](const auto& entry) { return entry.error == error; });
-        reason = known != std::end(kOpenFailureReasons) ? known->words : std::strerror(error);
+        reason = std::strerror(error);
     }
     return "Can not open serial port " + device + ": " + reason + "\r\n";
 }

@@ -20,8 +20,13 @@ inline constexpr std::size_t kComPortCapacity = 255;
 std::string ResolvePortDevice(std::string_view port_name,
                               const std::filesystem::path& settings_file);
 
+// Where the device name came from, so that the advice names what the user can correct.
+inline constexpr std::string_view kPortSourceSettings = "the \"ComPort\" setting";
+inline constexpr std::string_view kPortSourceCommandLine = "--port";
+
 // One log line, ending "\r\n", saying which device could not be opened and why, for the
-// errno values that Open of a serial port returns.
-std::string DescribeOpenFailure(int error, const std::string& device);
+// errno values that Open of a serial port returns; the advice names `source`.
+std::string DescribeOpenFailure(int error, const std::string& device,
+                                std::string_view source = kPortSourceSettings);
 
 }  // namespace velkor

@@ -63,7 +63,7 @@ class SrecCatCrossCheck : public ::testing::TestWithParam<FormatCase> {
 TEST_P(SrecCatCrossCheck, LoadsExactlyTheBytesSrecCatWrites) {
     const FormatCase& format = GetParam();
     testing::TempDir dir;
-    testing::ScopedCapture capture;
+    testing::CaptureSink capture;
     std::mt19937 random(20261207);
     std::vector<char> data(kImageSize);
     for (auto& byte : data) {
@@ -93,9 +93,9 @@ TEST_P(SrecCatCrossCheck, LoadsExactlyTheBytesSrecCatWrites) {
 
         std::unique_ptr<CFirmwareImage> image;
         if (format.s_records) {
-            image = std::make_unique<CS19Image>();
+            image = std::make_unique<CS19Image>(capture.report);
         } else {
-            image = std::make_unique<CHexImage>();
+            image = std::make_unique<CHexImage>(capture.report);
         }
         ASSERT_EQ(image->Load(records), kLoadOk) << capture.log();
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Buffer()), kImageSize), want);

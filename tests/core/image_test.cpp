@@ -57,8 +57,8 @@ void ExpectImage(const std::uint8_t* image, const std::vector<Expected>& expecte
 template <typename Image>
 void RunLoadCase(const LoadCase& c) {
     testing::TempDir dir;
-    testing::ScopedCapture capture;
-    Image image;
+    testing::CaptureSink capture;
+    Image image(capture.report);
     EXPECT_EQ(image.Load(dir.Write("fw", c.content)), c.result);
     ASSERT_NE(image.Buffer(), nullptr);
     ExpectImage(image.Buffer(), c.expected);
@@ -260,7 +260,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FirmwareImage, SecondLoadLeavesNothingOfTheFirst) {
     testing::TempDir dir;
-    CHexImage image;
+    Report report;
+    CHexImage image(report);
     ASSERT_EQ(image.Load(dir.Write("a.hex", HexData(0x100, {1, 2, 3, 4}) + "\n")), kLoadOk);
     const std::uint8_t* buffer = image.Buffer();
     ASSERT_EQ(image.Load(dir.Write("b.hex", HexData(0x102, {9}) + "\n")), kLoadOk);
@@ -270,8 +271,8 @@ TEST(FirmwareImage, SecondLoadLeavesNothingOfTheFirst) {
 
 TEST(FirmwareImage, UnopenablePathKeepsThePreviousImage) {
     testing::TempDir dir;
-    testing::ScopedCapture capture;
-    CS19Image image;
+    testing::CaptureSink capture;
+    CS19Image image(capture.report);
     ASSERT_EQ(image.Load(dir.Write("a.s19", kS1 + "\n")), kLoadOk);
     capture.Clear();
     EXPECT_EQ(image.Load((dir.path() / "missing.s19").string()), kLoadCannotOpen);
@@ -296,20 +297,24 @@ TEST(FirmwareImage, UnopenablePathKeepsThePreviousImage) {
 }
 
 TEST(FirmwareImage, BaseLoadReadsNothing) {
-    CFirmwareImage image;
+    Report report;
+    CFirmwareImage image(report);
     EXPECT_EQ(image.Load("/nonexistent"), kLoadOk);
     EXPECT_EQ(image.Buffer(), nullptr);
 }
 
 class NoMemoryImage : public CHexImage {
+  public:
+    using CHexImage::CHexImage;
+
   protected:
     std::unique_ptr<std::uint8_t[]> AllocateBuffer() override { return nullptr; }
 };
 
 TEST(FirmwareImage, NoMemory) {
     testing::TempDir dir;
-    testing::ScopedCapture capture;
-    NoMemoryImage image;
+    testing::CaptureSink capture;
+    NoMemoryImage image(capture.report);
     EXPECT_EQ(image.Load(dir.Write("a.hex", kHex8000)), kLoadNoMemory);
     EXPECT_EQ(capture.log(), kLogNoMemory);
     EXPECT_EQ(image.Buffer(), nullptr);
@@ -317,12 +322,12 @@ TEST(FirmwareImage, NoMemory) {
 
 TEST(FirmwareImage, ProgressOnlyOnWholePercentChanges) {
     testing::TempDir dir;
-    testing::ScopedCapture capture;
+    testing::CaptureSink capture;
     std::string content;
     for (unsigned offset = 0; offset < 0x4000; offset += 16) {
         content += HexData(offset, Bytes(16, 0x11)) + "\r\n";
     }
-    CHexImage image;
+    CHexImage image(capture.report);
     ASSERT_EQ(image.Load(dir.Write("big.hex", content)), kLoadOk);
     EXPECT_EQ(capture.progress_maximum(), 100);
     std::vector<int> want;
@@ -335,8 +340,8 @@ TEST(FirmwareImage, ProgressOnlyOnWholePercentChanges) {
 
 TEST(FirmwareImage, ProgressOfATinyFileJumps) {
     testing::TempDir dir;
-    testing::ScopedCapture capture;
-    CHexImage image;
+    testing::CaptureSink capture;
+    CHexImage image(capture.report);
     // Three bytes: k = 0, 1, 2 give 0, 33 and 66 percent.
     ASSERT_EQ(image.Load(dir.Write("tiny.hex", "\r\n\n")), kLoadOk);
     EXPECT_EQ(capture.progress(), (std::vector<int>{0, 33, 66, 100}));
@@ -344,8 +349,8 @@ TEST(FirmwareImage, ProgressOfATinyFileJumps) {
 
 TEST(FirmwareImage, FormatErrorLeavesProgressWhereItWas) {
     testing::TempDir dir;
-    testing::ScopedCapture capture;
-    CHexImage image;
+    testing::CaptureSink capture;
+    CHexImage image(capture.report);
     // 17 good bytes, then a bad record whose line end is byte 32 of 40: the last position
     // set is that of byte 31, 77 percent.
     const std::string good = HexData(0, {1, 2}) + "\r\n";

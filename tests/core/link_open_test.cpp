@@ -134,6 +134,9 @@ TEST(DescribeOpenFailure, SaysWhatTheTechnicianCanDo) {
         EXPECT_NE(line.find(test.words), std::string::npos) << line;
         EXPECT_TRUE(line.ends_with("\r\n")) << line;
     }
+    // The advice names where the device name came from.
+    EXPECT_TRUE(DescribeOpenFailure(ENOENT, "/x").ends_with("the \"ComPort\" setting\r\n"));
+    EXPECT_TRUE(DescribeOpenFailure(ENOTTY, "/x", "--port").ends_with("check --port\r\n"));
 }
 
 TEST(DescribeOpenFailure, NamesTheGroupThatOwnsTheDevice) {

@@ -143,7 +143,8 @@ TEST_F(PosixSerialPortTest, LinkOpenSetsTheFiveFieldsAndKeepsTheRestOfTheTermios
     port_.Close();
 
     RealClock clock;
-    LinkContext context(port_, clock);
+    Report report;
+    LinkContext context(port_, clock, report);
     CAsciiLink link(context);
     ASSERT_EQ(link.Open(pty_.device(), 19200), kOpenOk);
     LineSettings after;

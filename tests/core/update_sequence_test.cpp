@@ -99,10 +99,10 @@ class SequenceTest : public ::testing::Test {
     void WriteSettings(const std::string& text) { dir.Write("velkor-tool.ini", text); }
 
     testing::TempDir dir;
-    testing::ScopedCapture capture;
+    testing::CaptureSink capture;
     VirtualClock clock;
     FakeSerialPort port{clock};
-    UpdateSession session{port, clock, dir.path() / "velkor-tool.ini"};
+    UpdateSession session{port, clock, dir.path() / "velkor-tool.ini", &capture};
     WorkerHandOff hand_off;
     RecordingView view;
     UpdateSequence sequence{session, hand_off, view};

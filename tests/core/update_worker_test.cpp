@@ -15,10 +15,10 @@
 namespace velkor {
 namespace {
 
-struct Report {
+struct WorkerReport {
     std::uint32_t command;
     int result;
-    bool operator==(const Report&) const = default;
+    bool operator==(const WorkerReport&) const = default;
 };
 
 class WorkerTest : public ::testing::Test {
@@ -35,19 +35,19 @@ class WorkerTest : public ::testing::Test {
             std::this_thread::yield();
         }
     }
-    std::vector<Report> Reports() {
+    std::vector<WorkerReport> Reports() {
         std::lock_guard lock(mutex);
         return std::exchange(reports, {});
     }
 
     testing::TempDir dir;
-    testing::ScopedCapture capture;
+    testing::CaptureSink capture;
     VirtualClock clock;
     FakeSerialPort port{clock};
-    UpdateSession session{port, clock, dir.path() / "tool.ini"};
+    UpdateSession session{port, clock, dir.path() / "tool.ini", &capture};
     WorkerHandOff hand_off;
     std::mutex mutex;
-    std::vector<Report> reports;
+    std::vector<WorkerReport> reports;
     UpdateWorker worker{session, hand_off, [this](std::uint32_t command, int result) {
                             std::lock_guard lock(mutex);
                             reports.push_back({command, result});
@@ -72,13 +72,13 @@ TEST_F(WorkerTest, ModelAndFamilyComeFromTheSettingsOnlyWhileUndetermined) {
     dir.Write("tool.ini", "[UpdateConfig]\r\nAppType=2\r\nMcuType=3\r\nMcuSlave=1\r\n");
     Run(kCommandIdentifyModel);
     Run(kCommandReadMcuType);
-    EXPECT_EQ(Reports(), (std::vector<Report>{{1, kAppTypeJ5}, {2, kMcuTypeM3}}));
+    EXPECT_EQ(Reports(), (std::vector<WorkerReport>{{1, kAppTypeJ5}, {2, kMcuTypeM3}}));
     EXPECT_TRUE(session.programming.slave);
 
     dir.Write("tool.ini", "[UpdateConfig]\r\nAppType=1\r\nMcuType=1\r\nMcuSlave=0\r\n");
     Run(kCommandIdentifyModel);
     Run(kCommandReadMcuType);
-    EXPECT_EQ(Reports(), (std::vector<Report>{{1, kAppTypeJ5}, {2, kMcuTypeM3}}));
+    EXPECT_EQ(Reports(), (std::vector<WorkerReport>{{1, kAppTypeJ5}, {2, kMcuTypeM3}}));
     EXPECT_FALSE(session.programming.slave) << "the slave flag is read every time";
 }
 
@@ -100,21 +100,21 @@ TEST_F(WorkerTest, ValuesThatNameNothingCountAsUndetermined) {
         dir.Write("tool.ini", std::string("[UpdateConfig]\r\n") + c.settings);
         Run(kCommandIdentifyModel);
         Run(kCommandReadMcuType);
-        EXPECT_EQ(Reports(), (std::vector<Report>{{1, c.model}, {2, c.family}}));
+        EXPECT_EQ(Reports(), (std::vector<WorkerReport>{{1, c.model}, {2, c.family}}));
     }
 }
 
 TEST_F(WorkerTest, ModelFromTheManagerProgramsFolder) {
     session.state.manager_path = "/StaticStore/j5/Manager.exe";
     Run(kCommandIdentifyModel);
-    EXPECT_EQ(Reports(), (std::vector<Report>{{1, kAppTypeJ5}}));
+    EXPECT_EQ(Reports(), (std::vector<WorkerReport>{{1, kAppTypeJ5}}));
 }
 
 TEST_F(WorkerTest, OpenLinkLogsTheModelAndUsesTheConfiguredDevice) {
     dir.Write("tool.ini", "[UpdateConfig]\r\nComPort=/dev/ttyUSB3\r\n");
     session.state.app_type = kAppTypeR3360;
     Run(kCommandOpenLink);
-    EXPECT_EQ(Reports(), (std::vector<Report>{{3, 0}}));
+    EXPECT_EQ(Reports(), (std::vector<WorkerReport>{{3, 0}}));
     EXPECT_EQ(port.opened_device(), "/dev/ttyUSB3");
     EXPECT_EQ(session.current_link, &session.links.ascii);
     EXPECT_EQ(capture.log(), "\r\nR3360\r\n");
@@ -134,7 +134,7 @@ TEST_F(WorkerTest, LoadLogsTheFileAndItsErrors) {
     session.current_image = &session.hex_image;
     session.state.firmware_path = (dir.path() / "missing.hex").string();
     Run(kCommandLoadFile);
-    EXPECT_EQ(Reports(), (std::vector<Report>{{6, kLoadCannotOpen}}));
+    EXPECT_EQ(Reports(), (std::vector<WorkerReport>{{6, kLoadCannotOpen}}));
     EXPECT_EQ(capture.log(), "======== File Information ========\r\n" +
                                  session.state.firmware_path +
                                  "\r\nERROR:can not open the file\r\n");
@@ -147,7 +147,7 @@ TEST_F(WorkerTest, ChecksumWaitsHalfASecondFirst) {
     Run(kCommandReadChecksum);
     // 500 ms pause, then 2000 ms of silence for the acknowledgement.
     EXPECT_GE(clock.NowMs() - before, 2500u);
-    EXPECT_EQ(Reports().back(), (Report{9, 1}));
+    EXPECT_EQ(Reports().back(), (WorkerReport{9, 1}));
 }
 
 }  // namespace

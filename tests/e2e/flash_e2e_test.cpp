@@ -55,8 +55,8 @@ TEST_P(WriteAgainstSimulator, FlashSavedByTheSimulatorHoldsTheFileOverTheFamilyR
     EXPECT_TRUE(write.err.ends_with("Update complete, MCU will auto reset\n")) << write.err;
     ASSERT_EQ(sim.Stop(), 0) << sim.err();
 
-    testing::ScopedCapture capture;
-    auto image = MakeImageReader(test.mcu);
+    testing::CaptureSink capture;
+    auto image = MakeImageReader(test.mcu, capture.report);
     ASSERT_EQ(image->Load(file), kLoadOk);
     const std::string saved = testing::TempDir::Read(flash);
     ASSERT_EQ(saved.size(), kImageSize);

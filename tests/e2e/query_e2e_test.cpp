@@ -114,10 +114,10 @@ TEST(QueryAgainstDroppingSimulator, FailsWhenTheLineGoesAwayMidReply) {
 TEST(QueryOnAPortInUse, FailsWithTheReasonInPlainWords) {
     Simulator sim({"--model", "r3360"});
     ASSERT_FALSE(sim.device().empty()) << sim.process().err();
-    testing::ScopedCapture capture;
+    testing::CaptureSink capture;
     RealClock clock;
     PosixSerialPort port;
-    LinkContext context(port, clock);
+    LinkContext context(port, clock, capture.report);
     CAsciiLink holder(context);
     ASSERT_EQ(holder.Open(sim.device(), holder.baud_rate()), kOpenOk);
 

@@ -199,7 +199,8 @@ class ToolEndToEndTest : public QObject {
         QCOMPARE(Text(tool, kIdFileChecksum).size(), 8);
 
         QCOMPARE(sim.Stop(), std::optional<int>(0));  // the simulator saves its flash as it ends
-        CHexImage image;
+        Report report;
+        CHexImage image(report);
         QCOMPARE(image.Load(firmware), 0);
         const std::string saved = testing::TempDir::Read(flash);
         QCOMPARE(saved.size(), std::size_t{kImageSize});

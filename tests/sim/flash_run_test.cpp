@@ -52,7 +52,7 @@ WriteRun RunWrite(SimConfig config, const FileChoice& file = {}, bool force = fa
     UnitBench bench(std::move(config));
     UpdateRequest request{"/dev/fake", bench.model, bench.mcu, slave, force, path};
     WriteRun run;
-    run.exit = RunUpdate(bench.port, bench.clock, request);
+    run.exit = RunUpdate(bench.port, bench.clock, request, bench.capture);
     run.log = bench.capture.log();
     run.records = bench.DataRecords(block);
     const auto writes = bench.port.writes();
@@ -184,7 +184,7 @@ ConfigRun RunConfigOn(SimConfig config, const ConfigRequest& changes) {
     request.model = bench.model;
     request.mcu = bench.mcu;
     std::ostringstream shown;
-    const int exit = RunConfig(bench.port, bench.clock, request, shown);
+    const int exit = RunConfig(bench.port, bench.clock, request, shown, bench.capture);
     return {exit, shown.str(), bench.capture.log(), bench.port.writes().size()};
 }
 

@@ -40,8 +40,8 @@ TEST(FirmwareGenerator, FilesLoadWithTheFamilysReaderByteForByte) {
         EXPECT_EQ(text.front(), unit.family == kMcuTypeStm8 ? 'S' : ':');
         EXPECT_LE(LongestLine(text), 80u) << "well inside the readers' 255 characters";
 
-        testing::ScopedCapture capture;
-        auto reader = MakeImageReader(unit.family);
+        testing::CaptureSink capture;
+        auto reader = MakeImageReader(unit.family, capture.report);
         ASSERT_EQ(reader->Load(file), kLoadOk) << capture.log();
         EXPECT_TRUE(std::equal(image.begin(), image.end(), reader->Buffer()));
     }

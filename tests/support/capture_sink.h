@@ -1,4 +1,4 @@
-// A report sink that records everything, for tests.
+// A report sink that records everything, for tests, with a Report that writes to it.
 #pragma once
 
 #include <mutex>
@@ -45,23 +45,14 @@ class CaptureSink : public ReportSink {
         progress_.clear();
     }
 
+    // A session's log and progress, captured here.
+    Report report{this};
+
   private:
     mutable std::mutex mutex_;
     std::string log_;
     std::vector<int> progress_;
     int progress_maximum_ = 0;
-};
-
-// Installs a fresh capture sink for the life of a test.
-class ScopedCapture : public CaptureSink {
-  public:
-    ScopedCapture() : previous_(InstallReportSink(this)) {}
-    ~ScopedCapture() override { InstallReportSink(previous_); }
-    ScopedCapture(const ScopedCapture&) = delete;
-    ScopedCapture& operator=(const ScopedCapture&) = delete;
-
-  private:
-    ReportSink* previous_;
 };
 
 }  // namespace velkor::testing

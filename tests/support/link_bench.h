@@ -56,8 +56,8 @@ struct LinkBench {
 
     VirtualClock clock{kStartMs};
     FakeSerialPort port{clock};
-    LinkContext context{port, clock};
-    ScopedCapture capture;
+    CaptureSink capture;
+    LinkContext context{port, clock, capture.report};
     std::vector<CannedAnswer> answers;
     std::string written;
 };

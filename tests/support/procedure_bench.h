@@ -97,8 +97,8 @@ struct ProcedureBench {
 
     VirtualClock clock{kStartMs};
     FakeSerialPort port{clock};
-    LinkContext context{port, clock};
-    ScopedCapture capture;
+    CaptureSink capture;
+    LinkContext context{port, clock, capture.report};
     ProgrammingState state;
     FamilyLinks links{context, state};
     std::vector<std::uint8_t> image = std::vector<std::uint8_t>(kImageSize, 0);

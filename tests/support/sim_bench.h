@@ -48,8 +48,8 @@ struct SimBench {
     VirtualClock clock;
     std::uint32_t start = clock.NowMs();
     FakeSerialPort port{clock};
-    LinkContext context{port, clock};
-    ScopedCapture capture;
+    CaptureSink capture;
+    LinkContext context{port, clock, capture.report};
     AppType model;
     sim::FakePortTransport transport;
     std::unique_ptr<CMcuLink> link;

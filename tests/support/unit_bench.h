@@ -83,8 +83,8 @@ struct UnitBench {
     McuType mcu;
     VirtualClock clock{kStartMs};
     FakeSerialPort port{clock};
-    LinkContext context{port, clock};
-    ScopedCapture capture;
+    CaptureSink capture;
+    LinkContext context{port, clock, capture.report};
     ProgrammingState state;
     FamilyLinks links{context, state};
     sim::FakePortTransport transport;
