@@ -27,13 +27,14 @@ build_and_test() {
   ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
 
-build_and_test build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-build_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DVELKOR_SANITIZE=ON -DVELKOR_BENCH=OFF
+# Warnings are errors here, though never in a user's build.
+build_and_test build-release -DCMAKE_BUILD_TYPE=Release -DVELKOR_WERROR=ON -DVELKOR_BENCH=ON
+build_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DVELKOR_WERROR=ON -DVELKOR_SANITIZE=ON
 
 # The worker hand-off and the command line's runs against the simulator, under ThreadSanitizer.
 step "build build-tsan"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELKOR_TSAN=ON -DVELKOR_GUI=OFF \
-  -DVELKOR_BENCH=OFF
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELKOR_WERROR=ON -DVELKOR_TSAN=ON \
+  -DVELKOR_GUI=OFF
 cmake --build build-tsan -j "$jobs" --target core_tests e2e_tests
 step "test build-tsan"
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
@@ -44,7 +45,7 @@ unset TSAN_OPTIONS
 if command -v clang++ >/dev/null; then
   step "fuzz ($fuzz_runs runs each)"
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
-    -DVELKOR_SANITIZE=ON -DVELKOR_FUZZ=ON -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF -DVELKOR_GUI=OFF
+    -DVELKOR_WERROR=ON -DVELKOR_SANITIZE=ON -DVELKOR_FUZZ=ON -DBUILD_TESTING=OFF -DVELKOR_GUI=OFF
   cmake --build build-fuzz -j "$jobs" --target fuzz_hex fuzz_s19 fuzz_settings
   for target in hex s19 settings; do
     corpus=$(mktemp -d)

@@ -19,8 +19,12 @@ bool IsOptionCommand(const Bytes& line) {
     return line.size() == kAsciiOptionCommandLength && line[1] == kAsciiOptionCommandTag;
 }
 
+// Grows `bytes` by its own size and then writes into it, so that no range insert into a
+// vector that may reallocate is left to the optimiser's bounds guesses.
 void Append(Bytes& bytes, std::string_view text) {
-    bytes.insert(bytes.end(), text.begin(), text.end());
+    const std::size_t at = bytes.size();
+    bytes.resize(at + text.size());
+    std::copy(text.begin(), text.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 }  // namespace

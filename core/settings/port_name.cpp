@@ -74,7 +74,9 @@ std::string AccessDeniedReason(const std::string& device) {
     if (::stat(device.c_str(), &status) != 0) {
         return "access denied";
     }
-    const std::string group = "\"" + GroupName(status.st_gid) + "\"";
+    std::string group = "\"";
+    group += GroupName(status.st_gid);
+    group += '"';
     if (ProcessIsInGroup(status.st_gid)) {
         return "access denied, although the user is in the group " + group + " that owns it";
     }

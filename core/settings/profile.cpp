@@ -290,7 +290,10 @@ std::filesystem::path FolderOf(const std::filesystem::path& target) {
 // The one temporary name of a settings file: a write killed before its rename leaves at most
 // this file, and the next write removes it.
 std::string TempName(const std::filesystem::path& target) {
-    return "." + target.filename().string() + ".tmp";
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".tmp";
+    return name;
 }
 
 // Earlier builds named each temporary file "<temp name><pid>-<number>"; a killed write left

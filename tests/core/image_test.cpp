@@ -209,7 +209,9 @@ INSTANTIATE_TEST_SUITE_P(
                  kLoadOk,
                  {{0x8000, k123}}},
         LoadCase{"lower case digits",
-                 "S1068000aabbcc" + testing::HexByte(~(6u + 0x80 + 0xAA + 0xBB + 0xCC)) + "\n",
+                 std::string("S1068000aabbcc")
+                         .append(testing::HexByte(~(6u + 0x80 + 0xAA + 0xBB + 0xCC))) +
+                     "\n",
                  kLoadOk,
                  {{0x8000, {0xAA, 0xBB, 0xCC}}}},
         LoadCase{"last line without line end", kS1, kLoadOk, {{0x8000, k123}}},
@@ -222,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
                  kS1 + "\nS1\n",
                  kLoadFormatError,
                  {{0x8000, k123}}},
-        LoadCase{"lower case s", "s" + kS1.substr(1) + "\n", kLoadFormatError, {}},
+        LoadCase{"lower case s", std::string("s").append(kS1, 1) + "\n", kLoadFormatError, {}},
         LoadCase{"blank-led line", kS1 + "\n " + kS1 + "\n", kLoadFormatError, {{0x8000, k123}}},
         LoadCase{"other leading character", "; comment\n", kLoadFormatError, {}},
         LoadCase{"wrong checksum keeps earlier records",

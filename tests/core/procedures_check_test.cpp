@@ -200,9 +200,11 @@ TEST(ProcedureCheckFile, TextsEndAtTheEndOfTheirBuffers) {
         const auto as_far_as_the_end = [](std::size_t from) {
             return std::string(kImageSize - from, 'a');
         };
-        EXPECT_EQ(bench.capture.log(), "$" + as_far_as_the_end(0x2001) + "\r\n" +
-                                           as_far_as_the_end(0x2013) + "\r\n" +
-                                           Warning({"", as_far_as_the_end(0x2002), "R3M3A01_"}));
+        std::string want = "$";
+        want += as_far_as_the_end(0x2001) + "\r\n";
+        want += as_far_as_the_end(0x2013) + "\r\n";
+        want += Warning({"", as_far_as_the_end(0x2002), "R3M3A01_"});
+        EXPECT_EQ(bench.capture.log(), want);
     }
 }
 

@@ -19,8 +19,10 @@ inline std::string HexByte(unsigned value) {
 inline std::string HexRecord(unsigned type, unsigned offset,
                              const std::vector<std::uint8_t>& data) {
     unsigned sum = static_cast<unsigned>(data.size()) + (offset >> 8) + offset + type;
-    std::string line = ":" + HexByte(static_cast<unsigned>(data.size())) + HexByte(offset >> 8) +
-                       HexByte(offset) + HexByte(type);
+    std::string line = ":";
+    for (const unsigned field : {static_cast<unsigned>(data.size()), offset >> 8, offset, type}) {
+        line += HexByte(field);
+    }
     for (auto byte : data) {
         line += HexByte(byte);
         sum += byte;
@@ -48,7 +50,9 @@ inline std::string SRecord(char type, std::uint32_t address,
     }
     const unsigned count = static_cast<unsigned>(address_bytes + data.size() + 1);
     unsigned sum = count;
-    std::string line = std::string("S") + type + HexByte(count);
+    std::string line = "S";
+    line += type;
+    line += HexByte(count);
     for (int i = address_bytes - 1; i >= 0; --i) {
         const unsigned byte = (address >> (8 * i)) & 0xFF;
         line += HexByte(byte);
