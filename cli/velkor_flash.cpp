@@ -9,6 +9,7 @@
 
 int main(int argc, char** argv) {
     CLI::App app{"velkor-flash: head-unit MCU firmware and option tool"};
+    app.set_version_flag("--version", "velkor-flash " VELKOR_VERSION);
     app.require_subcommand(1);
     int exit_code = 0;
     velkor::AddImageCommand(app, exit_code);

@@ -310,6 +310,7 @@ int main(int argc, char** argv) {
         "first line of standard output, then answers as the MCU (queries, boot loader, unit "
         "options) until SIGINT or SIGTERM. Exit status: 0 ended by a signal, 1 could not start, "
         "the pseudo-terminal failed or a flash could not be saved, 64 bad usage."};
+    app.set_version_flag("--version", "velkor-sim " VELKOR_VERSION);
     SimOptions options;
     AddUnitOptions(app, options);
     AddFaultOptions(app, options);
