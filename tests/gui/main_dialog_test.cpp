@@ -15,6 +15,7 @@
 #include "gui/update_type_dialog.h"
 #include "session/control_ids.h"
 #include "settings/unit_types.h"
+#include "support/font_cell.h"
 #include "testing/fake_serial_port.h"
 #include "testing/fake_unit_shell.h"
 
@@ -73,15 +74,7 @@ class MainDialogTest : public QObject {
         QCOMPARE(f.Rect(kIdProgress), progress);
         QCOMPARE(f.Rect(kIdTvLabel).x(), panel_x);
         // 28 units is the font's cell, ascent plus descent, with the largest size that fits.
-        QFont font = f.dialog->Control(kIdLog)->font();
-        const auto cell = [&font](int pixel_size) {
-            font.setPixelSize(pixel_size);
-            const QFontMetrics metrics(font);
-            return metrics.ascent() + metrics.descent();
-        };
-        const int size = font.pixelSize();
-        QVERIFY(cell(size) <= height * 28 / 480);
-        QVERIFY(cell(size + 1) > height * 28 / 480);
+        QVERIFY(testing::IsLargestWithinCell(f.dialog->Control(kIdLog)->font(), height * 28 / 480));
     }
 
     void StartStateOfTheControls() {

@@ -22,6 +22,7 @@
 #include "picker/row_scroll.h"
 #include "platform/clock.h"
 #include "settings/unit_types.h"
+#include "support/font_cell.h"
 #include "support/temp_dir.h"
 
 namespace velkor {
@@ -162,15 +163,7 @@ class PickerTest : public QObject {
         QVERIFY(control != nullptr);
         QCOMPARE(control->geometry(), rect);
         // 28 units is the font's cell, ascent plus descent, with the largest size that fits.
-        QFont font = control->font();
-        const auto cell = [&font](int pixel_size) {
-            font.setPixelSize(pixel_size);
-            const QFontMetrics metrics(font);
-            return metrics.ascent() + metrics.descent();
-        };
-        const int size = font.pixelSize();
-        QVERIFY(cell(size) <= height * 28 / 480);
-        QVERIFY(cell(size + 1) > height * 28 / 480);
+        QVERIFY(testing::IsLargestWithinCell(control->font(), height * 28 / 480));
         QVERIFY(!control->isHidden());
     }
 
