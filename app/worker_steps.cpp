@@ -59,7 +59,9 @@ int OpenLink(UpdateSession& session) {
 int ReadInformation(UpdateSession& session) {
     CMcuLink& link = *session.current_link;
     link.SendPrelude();
-    session.context.clock.SleepMs(kInformationPauseMs);
+    if (!session.context.Pause(kInformationPauseMs)) {
+        return kLinkTimedOut;  // stopped: the report goes nowhere
+    }
     return link.QueryInformation();
 }
 
@@ -82,7 +84,9 @@ int ProgramImage(UpdateSession& session) {
 }
 
 int ReadChecksum(UpdateSession& session) {
-    session.context.clock.SleepMs(kChecksumPauseMs);
+    if (!session.context.Pause(kChecksumPauseMs)) {
+        return kLinkTimedOut;  // stopped: the report goes nowhere
+    }
     return session.current_link->QueryChecksum();
 }
 

@@ -51,7 +51,7 @@ int RunQuery(const QueryOptions& options) {
     if (link->QueryVersion() != kLinkOk) {
         return kQueryNoVersion;
     }
-    clock.SleepMs(kPauseBeforeChecksumMs);
+    context.Pause(kPauseBeforeChecksumMs);
     if (link->QueryChecksum() == kLinkOk) {
         std::printf("%08X\n", context.replies.checksum);
         std::fflush(stdout);
@@ -59,7 +59,7 @@ int RunQuery(const QueryOptions& options) {
         std::fprintf(stderr, "velkor-flash: the MCU did not report its checksum\n");
     }
     link->SendPrelude();
-    clock.SleepMs(kPauseBeforeInformationMs);
+    context.Pause(kPauseBeforeInformationMs);
     link->QueryInformation();
     // The information text is free bytes; end its last line so the shell prompt starts clean.
     if (const auto text = context.replies.InformationText(); !text.empty() && text.back() != '\n') {

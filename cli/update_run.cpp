@@ -48,12 +48,12 @@ int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request) {
     if (plain->QueryVersion() != kLinkOk) {
         return kWriteNoVersion;
     }
-    clock.SleepMs(kPauseBeforeChecksumMs);
+    context.Pause(kPauseBeforeChecksumMs);
     if (plain->QueryChecksum() == kLinkOk) {
         LogPrintf("MCU Checksum: %08X\r\n", context.replies.checksum);
     }
     plain->SendPrelude();
-    clock.SleepMs(kPauseBeforeInformationMs);
+    context.Pause(kPauseBeforeInformationMs);
     plain->QueryInformation();
     EndInformationLine(context.replies);
 
