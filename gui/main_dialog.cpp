@@ -405,6 +405,11 @@ void CUpdateToolDlg::done(int result) {
     }
     closing_ = true;
     type_selection_timer_.stop();
+    // The worker's wait under way ends now and the worker releases the port as it leaves,
+    // rather than when the window is destroyed after a wait of up to seconds.
+    if (worker_) {
+        worker_->Stop();
+    }
     QDialog::done(result);
 }
 

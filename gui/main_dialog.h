@@ -50,7 +50,8 @@ class CUpdateToolDlg : public QDialog, public SequenceView, public ReportSink {
 
     // Creates the worker thread and gives it its first command, the reset.
     void StartWorker();
-    // Ends the worker after its present step; the window keeps answering its reports meanwhile.
+    // Stops the worker (its wait under way ends at once, and it closes the serial port as it
+    // leaves) and waits for it; the window keeps answering its reports meanwhile.
     void StopWorker();
 
     // ReportSink: callable from both threads; a call from the worker waits until it is shown.

@@ -140,6 +140,13 @@ void FakeSerialPort::WaitReadable(std::uint32_t ms) {
     std::uint32_t advance = ms;
     {
         std::lock_guard lock(mutex_);
+        ++wait_count_;
+        if (waits_cancelled_) {
+            return;
+        }
+        if (open_ && faults_.read) {
+            return;  // a failing device wakes the wait at once, as a hang-up does
+        }
         if (!incoming_.empty()) {
             const std::int32_t until_next = TickDistance(clock_.NowMs(), incoming_.front().at_ms);
             if (until_next <= 0) {
@@ -147,8 +154,41 @@ void FakeSerialPort::WaitReadable(std::uint32_t ms) {
             }
             advance = std::min(ms, static_cast<std::uint32_t>(until_next));
         }
+        if (open_ && faults_.read_from_ms) {
+            // The line drops then: the wait ends there, as on a real device's hang-up.
+            const std::int32_t until_drop = TickDistance(clock_.NowMs(), *faults_.read_from_ms);
+            if (until_drop <= 0) {
+                return;
+            }
+            advance = std::min(advance, static_cast<std::uint32_t>(until_drop));
+        }
     }
     clock_.Advance(advance);
+}
+
+void FakeSerialPort::Pause(std::uint32_t ms) {
+    {
+        std::lock_guard lock(mutex_);
+        if (waits_cancelled_) {
+            return;
+        }
+    }
+    clock_.Advance(ms);
+}
+
+void FakeSerialPort::CancelWaits() {
+    std::lock_guard lock(mutex_);
+    waits_cancelled_ = true;
+}
+
+bool FakeSerialPort::waits_cancelled() const {
+    std::lock_guard lock(mutex_);
+    return waits_cancelled_;
+}
+
+std::size_t FakeSerialPort::wait_count() const {
+    std::lock_guard lock(mutex_);
+    return wait_count_;
 }
 
 void FakeSerialPort::ArriveAt(std::uint32_t at_ms, std::span<const std::uint8_t> bytes) {

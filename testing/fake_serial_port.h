@@ -1,10 +1,11 @@
 // A scripted serial port on virtual time, for unit tests and the in-process simulator.
 //
 // Bytes are scheduled to arrive at given virtual milliseconds; WaitReadable moves the virtual
-// clock to the next arrival (or by the full wait when nothing arrives in time), so waits of
-// many seconds cost nothing and are exact to the millisecond. Every write and purge is
-// recorded with its virtual time, every call can be made to fail, and a write hook lets a
-// simulated MCU answer what the tool sends.
+// clock to the next arrival or the moment reads start failing (or by the full wait when
+// neither comes in time), and Pause by the whole pause, so waits of many seconds cost nothing
+// and are exact to the millisecond. Every write and purge is recorded with its virtual time,
+// every call can be made to fail, and a write hook lets a simulated MCU answer what the tool
+// sends.
 #pragma once
 
 #include <cstdint>
@@ -63,6 +64,13 @@ class FakeSerialPort : public SerialPort {
     int Read(std::uint8_t* buffer, std::size_t size) override;
     bool Write(const std::uint8_t* data, std::size_t size) override;
     void WaitReadable(std::uint32_t ms) override;
+    // Moves the virtual clock on by `ms`, whatever arrives meanwhile.
+    void Pause(std::uint32_t ms) override;
+    // From then on WaitReadable and Pause return at once without moving the clock.
+    void CancelWaits() override;
+    bool waits_cancelled() const;
+    // How many times WaitReadable was called: how often a waiting loop woke.
+    std::size_t wait_count() const;
 
     // Scheduling of incoming bytes, at an absolute virtual time or after a delay from now.
     void ArriveAt(std::uint32_t at_ms, std::span<const std::uint8_t> bytes);
@@ -109,6 +117,8 @@ class FakeSerialPort : public SerialPort {
     std::optional<LineSettings> applied_settings_;
     std::string device_;
     bool open_ = false;
+    bool waits_cancelled_ = false;
+    std::size_t wait_count_ = 0;
     int open_count_ = 0;
     std::uint32_t event_mask_ = 0;
     std::uint32_t write_timeout_ms_ = 0;

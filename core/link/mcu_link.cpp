@@ -1,5 +1,7 @@
 #include "link/mcu_link.h"
 
+#include <algorithm>
+
 #include "link/link_timing.h"
 #include "platform/text.h"
 #include "report/report.h"
@@ -8,9 +10,19 @@
 namespace velkor {
 namespace {
 
-// Waits between polls of the byte readers; they end early when a byte arrives.
+// Poll steps of the byte readers: each ends at the first step past its limit, and an empty
+// poll waits for a byte at most until that step (EmptyPollWaitMs).
 constexpr std::uint32_t kReadBytePollMs = 2;
 constexpr std::uint32_t kCollectPollMs = 1;
+
+// The wait of a collecting loop, whose limits are checked with the figures taken before the
+// poll: at most until the step at which the whole time or the silence passes its limit.
+std::uint32_t CollectWaitMs(std::uint32_t elapsed, std::uint32_t total_ms, std::uint32_t quiet,
+                            std::uint32_t idle_ms) {
+    const std::uint32_t until_limit = std::min(WaitUntilPast(elapsed, total_ms, kCollectPollMs),
+                                               WaitUntilPast(quiet, idle_ms, kCollectPollMs));
+    return EmptyPollWaitMs(quiet, until_limit, kCollectPollMs);
+}
 
 // A received byte as one logged character. A zero byte formats to an empty text.
 void LogReceivedByte(Report& report, std::uint8_t byte) {
@@ -76,21 +88,31 @@ void CMcuLink::EchoUntilQuiet(std::uint32_t total_ms, std::uint32_t idle_ms) {
         if (elapsed > total_ms || quiet > idle_ms) {
             return;
         }
-        context_.port.WaitReadable(kCollectPollMs);
+        if (!context_.WaitForByte(CollectWaitMs(context_.ElapsedSince(start), total_ms,
+                                                context_.ElapsedSince(last), idle_ms))) {
+            return;
+        }
     }
 }
 
 void CMcuLink::EchoFor(std::uint32_t duration_ms) {
     const std::uint32_t start = context_.clock.NowMs();
+    std::uint32_t last = start;
     for (;;) {
         const std::uint32_t elapsed = context_.ElapsedSince(start);
         if (context_.PollByte() == ByteRead::kReceived) {
             LogReceivedByte(context_.report, context_.receive_byte);
+            last = context_.clock.NowMs();
         }
         if (elapsed > duration_ms) {
             return;
         }
-        context_.port.WaitReadable(kCollectPollMs);
+        const std::uint32_t until_limit =
+            WaitUntilPast(context_.ElapsedSince(start), duration_ms, kCollectPollMs);
+        if (!context_.WaitForByte(
+                EmptyPollWaitMs(context_.ElapsedSince(last), until_limit, kCollectPollMs))) {
+            return;
+        }
     }
 }
 
@@ -127,9 +149,15 @@ int CMcuLink::ReadByte(std::uint32_t timeout_ms) {
                 return context_.receive_byte;
             case ByteRead::kFailed:
                 return -1;
-            case ByteRead::kNone:
-                context_.port.WaitReadable(kReadBytePollMs);
+            case ByteRead::kNone: {
+                const std::uint32_t elapsed = context_.ElapsedSince(start);
+                if (!context_.WaitForByte(EmptyPollWaitMs(
+                        elapsed, WaitUntilPast(elapsed, timeout_ms, kReadBytePollMs),
+                        kReadBytePollMs))) {
+                    return -1;  // stopped
+                }
                 break;
+            }
         }
     } while (context_.ElapsedSince(start) <= timeout_ms);
     return -1;
@@ -192,7 +220,10 @@ bool CMcuLink::CollectInformation() {
         if (elapsed > kInformationTotalMs || quiet > kInformationIdleMs) {
             return true;
         }
-        context_.port.WaitReadable(kCollectPollMs);
+        if (!context_.WaitForByte(CollectWaitMs(context_.ElapsedSince(start), kInformationTotalMs,
+                                                context_.ElapsedSince(last), kInformationIdleMs))) {
+            return true;  // stopped: what came so far is the text
+        }
     }
 }
 

@@ -95,8 +95,9 @@ class CMcuLink {
     CMcuLink(LinkContext& context, std::string_view port_name, std::uint32_t baud_rate)
         : context_(context), port_name_(port_name), baud_rate_(baud_rate) {}
 
-    // A blind pause: the MCU needs the time, no reply is awaited.
-    void Pause(std::uint32_t ms) { context_.clock.SleepMs(ms); }
+    // A blind pause: the MCU needs the time, no reply is awaited. Ends at once when the link
+    // is stopping.
+    void Pause(std::uint32_t ms) { context_.Pause(ms); }
     // Appends the version text (up to its first zero byte) and a line end to the log.
     void LogVersionText();
     // Stores the information text: every byte received until kInformationTotalMs pass or

@@ -22,7 +22,10 @@ enum class ReplyWaitResult { kComplete, kTimedOut, kReadFailed };
 inline constexpr std::uint32_t kReplyGraceMs = 5000;
 
 // Feeds received bytes to `matcher` until it completes, until `idle_timeout_ms` pass without
-// a byte, until idle_timeout_ms + kReplyGraceMs pass in all, or until a read fails.
+// a byte, until idle_timeout_ms + kReplyGraceMs pass in all, or until a read fails. The limits
+// are checked on a 2 ms grid of polls; once the line has been quiet a while the wait sleeps
+// until a byte comes or the next limit passes (EmptyPollWaitMs), so a silent line costs no
+// CPU. A link that is stopping ends the wait as timed out.
 ReplyWaitResult WaitForReply(LinkContext& link, std::uint32_t idle_timeout_ms,
                              ReplyMatcher& matcher);
 

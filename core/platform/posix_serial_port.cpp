@@ -2,15 +2,16 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 namespace velkor {
 namespace {
@@ -104,10 +105,21 @@ int RemainingMs(std::chrono::steady_clock::time_point deadline) {
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
+std::chrono::steady_clock::time_point DeadlineIn(std::uint32_t ms) {
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+}
+
+constexpr std::uint32_t kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
+
 }  // namespace
+
+PosixSerialPort::PosixSerialPort() : cancel_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 PosixSerialPort::~PosixSerialPort() {
     Close();
+    if (cancel_fd_ >= 0) {
+        ::close(cancel_fd_);
+    }
 }
 
 int PosixSerialPort::Open(const std::string& device) {
@@ -143,6 +155,9 @@ void PosixSerialPort::Close() {
     if (fd_ < 0) {
         return;
     }
+    // The last command (an end record, say) must reach the line before the port goes. What
+    // cannot leave within the write time-out, or once the waits are cancelled, is given up.
+    DrainOutput();
     ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);  // also releases the flock; never retried, the descriptor is gone either way
     fd_ = -1;
@@ -153,7 +168,60 @@ bool PosixSerialPort::SetQueueSizes(std::size_t /*input*/, std::size_t /*output*
 }
 
 bool PosixSerialPort::Purge() {
-    return IsOpen() && ::tcflush(fd_, TCIOFLUSH) == 0;
+    if (!IsOpen()) {
+        return false;
+    }
+    const bool output_gone = DrainOutput();
+    return ::tcflush(fd_, output_gone ? TCIFLUSH : TCIOFLUSH) == 0;
+}
+
+int PosixSerialPort::QueuedOutput() const {
+    int queued = 0;
+    // A driver that cannot count (or a pseudo-terminal, which always says 0) holds nothing
+    // this wait could help.
+    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued < 0) {
+        queued = 0;
+    }
+    if (queued == 0) {
+        // A UART's FIFO and shift register are not counted by TIOCOUTQ; a UART whose driver
+        // reports its line status says whether they are empty. Other devices refuse: fine.
+        unsigned int line_status = 0;
+        if (::ioctl(fd_, TIOCSERGETLSR, &line_status) == 0 && (line_status & TIOCSER_TEMT) == 0) {
+            return 1;
+        }
+    }
+    return queued;
+}
+
+bool PosixSerialPort::DrainOutput() {
+    const bool bounded = write_timeout_ms_ != 0;
+    const Deadline deadline = DeadlineIn(write_timeout_ms_);
+    for (;;) {
+        const int queued = QueuedOutput();
+        if (queued == 0) {
+            return true;
+        }
+        // Check again when the queued bytes should have gone at the line's speed.
+        termios tio{};
+        const std::uint32_t baud = ::tcgetattr(fd_, &tio) == 0 ? BaudOf(::cfgetospeed(&tio)) : 0;
+        std::uint32_t step_ms = 1;
+        if (baud != 0) {
+            step_ms = std::max<std::uint32_t>(
+                1, static_cast<std::uint32_t>(static_cast<std::uint64_t>(queued) * kBitsPerByte *
+                                              1000 / baud));
+        }
+        if (bounded) {
+            const int left = RemainingMs(deadline);
+            if (left == 0) {
+                return false;  // stuck (flow control, a line that does not send): give it up
+            }
+            step_ms = std::min(step_ms, static_cast<std::uint32_t>(left));
+        }
+        const Deadline step = DeadlineIn(step_ms);
+        if (Wait(-1, 0, &step) == WaitEnd::kCancelled) {
+            return false;
+        }
+    }
 }
 
 bool PosixSerialPort::SetEventMask(std::uint32_t mask) {
@@ -289,33 +357,75 @@ bool PosixSerialPort::Write(const std::uint8_t* data, std::size_t size) {
             return false;
         }
         // The driver's buffer is full: wait for room, but never past the bound.
-        const int wait_ms = bounded ? RemainingMs(deadline) : -1;
-        if (wait_ms == 0) {
+        if (bounded && RemainingMs(deadline) == 0) {
             return false;
         }
-        pollfd entry{fd_, POLLOUT, 0};
-        const int ready = ::poll(&entry, 1, wait_ms);
-        if (ready < 0 && errno != EINTR) {
-            return false;
-        }
-        if (ready > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-            return false;
+        short revents = 0;
+        switch (Wait(fd_, POLLOUT, bounded ? &deadline : nullptr, &revents)) {
+            case WaitEnd::kReady:
+                if ((revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+                    return false;
+                }
+                break;
+            case WaitEnd::kTimedOut:
+                break;  // the bound is checked above
+            case WaitEnd::kCancelled:
+            case WaitEnd::kFailed:
+                return false;
         }
     }
     return true;
 }
 
-void PosixSerialPort::WaitReadable(std::uint32_t ms) {
-    if (!IsOpen()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        return;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+PosixSerialPort::WaitEnd PosixSerialPort::Wait(int fd, short events, const Deadline* deadline,
+                                               short* revents) {
     for (;;) {
-        pollfd entry{fd_, POLLIN, 0};
-        if (::poll(&entry, 1, RemainingMs(deadline)) >= 0 || errno != EINTR) {
-            return;
+        if (cancelled_.load()) {
+            return WaitEnd::kCancelled;
         }
+        // A negative descriptor is ignored by poll(): without the port, or without the
+        // eventfd, the wait is a plain sleep.
+        pollfd entries[2] = {{fd, events, 0}, {cancel_fd_, POLLIN, 0}};
+        const int timeout_ms = deadline != nullptr ? RemainingMs(*deadline) : -1;
+        const int ready = ::poll(entries, 2, timeout_ms);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return WaitEnd::kFailed;
+        }
+        if (entries[1].revents != 0) {
+            return WaitEnd::kCancelled;
+        }
+        if (entries[0].revents != 0) {
+            if (revents != nullptr) {
+                *revents = entries[0].revents;
+            }
+            return WaitEnd::kReady;
+        }
+        if (deadline != nullptr && RemainingMs(*deadline) == 0) {
+            return WaitEnd::kTimedOut;
+        }
+        // Woken before the deadline with nothing to show: wait for the rest.
+    }
+}
+
+void PosixSerialPort::WaitReadable(std::uint32_t ms) {
+    const Deadline deadline = DeadlineIn(ms);
+    Wait(IsOpen() ? fd_ : -1, POLLIN, &deadline);
+}
+
+void PosixSerialPort::Pause(std::uint32_t ms) {
+    const Deadline deadline = DeadlineIn(ms);
+    Wait(-1, 0, &deadline);
+}
+
+void PosixSerialPort::CancelWaits() {
+    cancelled_.store(true);
+    if (cancel_fd_ >= 0) {
+        const std::uint64_t one = 1;
+        // Never read back: the eventfd stays readable and wakes every poll from now on.
+        [[maybe_unused]] const auto written = ::write(cancel_fd_, &one, sizeof one);
     }
 }
 

@@ -14,13 +14,13 @@ constexpr int kProgressSent = 50;
 
 int WriteUnitOptions(CMcuLink& link, std::uint8_t ack_command, int send_failed_result,
                      const std::function<bool()>& send) {
-    Clock& clock = link.context().clock;
+    LinkContext& context = link.context();
     link.report().ProgressReset(kProgressMaximum);
     link.report().ProgressSet(kProgressSent);
-    clock.SleepMs(kConfigurationSettleMs);
+    context.Pause(kConfigurationSettleMs);
     link.Purge();
     const bool sent = send();
-    clock.SleepMs(kConfigurationSettleMs);
+    context.Pause(kConfigurationSettleMs);
     link.report().ProgressSet(kProgressSent);
     // An acknowledgement of a command that never went out would report a change the MCU
     // never got.

@@ -61,7 +61,9 @@ std::vector<std::uint8_t> EndRecord(const RecordLayout& layout) {
 
 int SendRecords(CMcuLink& link, const RecordLayout& layout, const std::uint8_t* image) {
     link.report().AppendLog(kLogUpdateStart);
-    link.context().clock.SleepMs(layout.start_pause_ms);
+    if (!link.context().Pause(layout.start_pause_ms)) {
+        return kProgramFailed;  // stopped before the first record
+    }
     link.Purge();
     link.report().ProgressReset(kProgressMaximum);
     StatusEcho echo(link.report());

@@ -80,7 +80,9 @@ int UpdateSession::ReadChecksum() {
     if (current_link == nullptr) {
         return kNothingToWorkOn;
     }
-    context.clock.SleepMs(kChecksumPauseMs);
+    if (!context.Pause(kChecksumPauseMs)) {
+        return kLinkTimedOut;  // stopped: the report goes nowhere
+    }
     return current_link->QueryChecksum();
 }
 
@@ -89,7 +91,9 @@ int UpdateSession::ReadInformation() {
         return kNothingToWorkOn;
     }
     current_link->SendPrelude();
-    context.clock.SleepMs(kInformationPauseMs);
+    if (!context.Pause(kInformationPauseMs)) {
+        return kLinkTimedOut;  // stopped: the report goes nowhere
+    }
     return current_link->QueryInformation();
 }
 
@@ -122,8 +126,7 @@ FileVerdict UpdateSession::CheckFirmware() {
 }
 
 int UpdateSession::Program() {
-    if (current_link == nullptr || current_image == nullptr ||
-        current_image->Buffer() == nullptr) {
+    if (current_link == nullptr || current_image == nullptr || current_image->Buffer() == nullptr) {
         return -1;
     }
     return current_link->Program(current_image->Buffer());

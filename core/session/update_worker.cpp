@@ -12,6 +12,11 @@ UpdateWorker::~UpdateWorker() {
     Join();
 }
 
+void UpdateWorker::Stop() {
+    hand_off_.Stop();
+    session_.context.RequestStop();
+}
+
 void UpdateWorker::Start() {
     thread_ = std::thread([this] { Run(); });
 }
@@ -32,8 +37,13 @@ void UpdateWorker::Run() {
             continue;  // unknown codes are dropped without a report
         }
         const int result = RunWorkerCommand(session_, command);
+        if (hand_off_.stopping()) {
+            break;  // the step was cut short: its result means nothing to anyone
+        }
         report_(command, result);
     }
+    // Released at once, so that a tool started again can open the port.
+    session_.context.port.Close();
     finished_ = true;
 }
 

@@ -18,15 +18,20 @@ class UpdateWorker {
     using ReportFunction = std::function<void(std::uint32_t command, int result)>;
 
     UpdateWorker(UpdateSession& session, WorkerHandOff& hand_off, ReportFunction report);
-    // Stops the worker and waits for the step under way to end.
+    // Stops the worker and waits for it to leave.
     ~UpdateWorker();
     UpdateWorker(const UpdateWorker&) = delete;
     UpdateWorker& operator=(const UpdateWorker&) = delete;
 
     void Start();
-    // Asks the worker to end after the step under way; it takes no further command.
-    void Stop() { hand_off_.Stop(); }
-    // True once the thread has left its loop, so that joining will not wait.
+    // Asks the worker to end, from any thread, without waiting: it takes no further command,
+    // and the session's link is stopped, so that a reply wait, read or pause under way ends
+    // within a few milliseconds and the step returns at once. The step's result is not
+    // reported; the worker closes the serial port as it leaves. For a session that is ending:
+    // the link stays stopped.
+    void Stop();
+    // True once the thread has left its loop and closed the port, so that joining will not
+    // wait.
     bool finished() const { return finished_.load(); }
     void Join();
 

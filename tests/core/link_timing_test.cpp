@@ -101,5 +101,43 @@ TEST(Echo, CopiesBytesToTheLogUntilItsLimit) {
     EXPECT_EQ(bench.Elapsed(), 161u + 501u);
 }
 
+// A silent line costs no CPU: after the first empty polls the waits sleep to their limits
+// instead of waking every poll step (1001 and 5001 times here).
+TEST(ReplyWait, ASilentLineWakesTheWaitOnlyWhileAReplyIsLikely) {
+    LinkBench bench;
+    AsciiAckMatcher ack(kAsciiAck);
+    EXPECT_EQ(WaitForReply(bench.context, 2000, ack), ReplyWaitResult::kTimedOut);
+    EXPECT_EQ(bench.Elapsed(), 2002u);
+    EXPECT_LT(bench.port.wait_count(), 60u);
+
+    const std::size_t before = bench.port.wait_count();
+    CAsciiLink link(bench.context);
+    EXPECT_EQ(link.ReadByte(10000), -1);
+    EXPECT_EQ(bench.Elapsed(), 2002u + 10002u);
+    EXPECT_LT(bench.port.wait_count() - before, 60u);
+}
+
+// A link asked to stop ends every wait and pause at once, as a time-out; bytes already there
+// are still taken.
+TEST(StoppedLink, EndsEveryWaitAndPauseAtOnce) {
+    LinkBench bench;
+    CAsciiLink link(bench.context);
+    bench.context.RequestStop();
+    EXPECT_TRUE(bench.context.stopping());
+    EXPECT_TRUE(bench.port.waits_cancelled());
+
+    AsciiAckMatcher ack(kAsciiAck);
+    EXPECT_EQ(WaitForReply(bench.context, 2000, ack), ReplyWaitResult::kTimedOut);
+    EXPECT_EQ(link.ReadByte(10000), -1);
+    link.EchoUntilQuiet(1000, 100);
+    link.EchoFor(500);
+    EXPECT_FALSE(bench.context.Pause(500));
+    EXPECT_EQ(link.QueryVersion(), kLinkTimedOut);
+    EXPECT_EQ(bench.Elapsed(), 0u);
+
+    bench.port.ArriveAfter(0, "A");
+    EXPECT_EQ(link.ReadByte(10000), 'A');
+}
+
 }  // namespace
 }  // namespace velkor

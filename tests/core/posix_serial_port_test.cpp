@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/ascii_link.h"
@@ -129,11 +130,75 @@ TEST_F(PosixSerialPortTest, AWriteNobodyTakesGivesUpAtItsBound) {
     ASSERT_EQ(port_.Open(pty_.device()), 0);
     ASSERT_TRUE(port_.SetTimeouts(100));
     const std::vector<std::uint8_t> block(1 << 20, 0x55);
-    const auto before = std::chrono::steady_clock::now();
+    auto before = std::chrono::steady_clock::now();
     EXPECT_FALSE(port_.Write(block.data(), block.size()));
     const auto took = std::chrono::steady_clock::now() - before;
     EXPECT_GE(took, std::chrono::milliseconds(100));
     EXPECT_LT(took, std::chrono::milliseconds(2000));
+
+    // Waiting for the output to leave keeps the same bound.
+    before = std::chrono::steady_clock::now();
+    EXPECT_TRUE(port_.Purge());
+    port_.Close();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(2000));
+}
+
+// A write returns once its bytes are queued, not once they have gone. The far end here reads
+// nothing before the purge: its line discipline takes 4 KiB, the rest waits in the
+// pseudo-terminal, where an output flush would throw it away; and bytes just written may not
+// have been handed on yet at all. The purge must discard only the stale input.
+TEST_F(PosixSerialPortTest, APurgeRightAfterAWriteKeepsTheOutputAndDropsStaleInput) {
+    ASSERT_EQ(port_.Open(pty_.device()), 0);
+    pty_.Send("stale");
+    port_.WaitReadable(2000);
+
+    std::string block(8192, '\0');
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        block[i] = static_cast<char>('A' + i % 26);
+    }
+    ASSERT_TRUE(port_.Write(reinterpret_cast<const std::uint8_t*>(block.data()), block.size()));
+    ASSERT_TRUE(port_.Purge());
+    std::uint8_t byte = 0;
+    EXPECT_EQ(port_.Read(&byte, 1), 0) << "the stale input is gone";
+    EXPECT_EQ(pty_.Receive(block.size()), block);
+
+    // A command purged at once, as SendPrelude does, again and again.
+    for (int i = 0; i < 50; ++i) {
+        const std::string command = "$" + std::to_string(i) + "\r\n";
+        ASSERT_TRUE(
+            port_.Write(reinterpret_cast<const std::uint8_t*>(command.data()), command.size()));
+        ASSERT_TRUE(port_.Purge());
+        ASSERT_EQ(pty_.Receive(command.size()), command) << i;
+    }
+}
+
+// What an ending session relies on: a cancel from another thread ends the wait or pause under
+// way, and every later wait, pause or write into a full line returns at once.
+TEST_F(PosixSerialPortTest, CancelledWaitsEndAtOnce) {
+    using std::chrono::milliseconds;
+    using std::chrono::steady_clock;
+    ASSERT_EQ(port_.Open(pty_.device()), 0);
+    ASSERT_TRUE(port_.SetTimeouts(10000));
+    std::thread canceller([this] {
+        std::this_thread::sleep_for(milliseconds(100));
+        port_.CancelWaits();
+    });
+    auto before = steady_clock::now();
+    port_.Pause(10000);
+    EXPECT_LT(steady_clock::now() - before, milliseconds(2000));
+    canceller.join();
+
+    before = steady_clock::now();
+    port_.WaitReadable(10000);
+    port_.Pause(10000);
+    const std::vector<std::uint8_t> block(1 << 20, 0x55);
+    EXPECT_FALSE(port_.Write(block.data(), block.size()));
+    EXPECT_TRUE(port_.Purge());
+    EXPECT_LT(steady_clock::now() - before, milliseconds(1000));
+
+    // Reads still take what is queued.
+    pty_.Send("A");
+    EXPECT_EQ(ReadAll(port_, 1), "A");
 }
 
 TEST_F(PosixSerialPortTest, LinkOpenSetsTheFiveFieldsAndKeepsTheRestOfTheTermios) {

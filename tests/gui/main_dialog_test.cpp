@@ -9,13 +9,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include "gui/main_dialog.h"
 #include "gui/screen.h"
+#include "gui/update_tool_app.h"
 #include "gui/update_type_dialog.h"
 #include "session/control_ids.h"
 #include "settings/unit_types.h"
 #include "support/font_cell.h"
+#include "support/temp_dir.h"
 #include "testing/fake_serial_port.h"
 #include "testing/fake_unit_shell.h"
 
@@ -254,6 +257,65 @@ class MainDialogTest : public QObject {
         QVERIFY(!f.dialog->isVisible());
         QCOMPARE(f.dialog->result(), CUpdateToolDlg::kQuitResult);
         QVERIFY(f.shell.window(task_bar)->visible);
+    }
+
+    // Every way out shows the task bar again as the window ends, not once the worker has wound
+    // down and the window is gone.
+    void EveryWayOutShowsTheTaskBarAsTheWindowEnds_data() {
+        QTest::addColumn<int>("way");
+        QTest::newRow("Quit") << 0;
+        QTest::newRow("Escape") << 1;
+        QTest::newRow("Return") << 2;
+        QTest::newRow("window close") << 3;
+    }
+    void EveryWayOutShowsTheTaskBarAsTheWindowEnds() {
+        QFETCH(int, way);
+        testing::TempDir dir;
+        // A unit that does not answer: the run waits for Retry, no modal window comes up.
+        dir.Write("velkor-tool.ini",
+                  "[UpdateConfig]\r\nAppType=2\r\nMcuType=3\r\nComPort=/dev/fake\r\n");
+        OverridePrimaryScreenSize({800, 480});
+        VirtualClock clock;
+        FakeSerialPort port{clock};
+        FakeUnitShell shell;
+        const WindowId task_bar = shell.AddWindow({"", "HHTaskBar", std::nullopt, true});
+        UpdateSession session{port, clock, dir.path() / "velkor-tool.ini"};
+        bool shown_as_it_ended = false;
+        bool hidden_while_running = false;
+        auto* poll = new QTimer;
+        QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
+            auto* dialog = qobject_cast<CUpdateToolDlg*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || !dialog->isVisible()) {
+                return;
+            }
+            poll->stop();
+            poll->deleteLater();
+            hidden_while_running = !shell.window(task_bar)->visible;
+            QObject::connect(dialog, &QDialog::finished, dialog,
+                             [&] { shown_as_it_ended = shell.window(task_bar)->visible; });
+            switch (way) {
+                case 0:
+                    QTest::mouseClick(dialog->Control(kIdQuit), Qt::LeftButton);
+                    break;
+                case 1:
+                    QTest::keyClick(dialog, Qt::Key_Escape);
+                    break;
+                case 2:
+                    QTest::keyClick(dialog, Qt::Key_Return);
+                    break;
+                default:
+                    dialog->close();
+                    break;
+            }
+        });
+        poll->start(10);
+        CUpdateToolApp app(shell, clock);
+        QCOMPARE(app.InitInstance(session), 0);
+        OverridePrimaryScreenSize({0, 0});
+        QVERIFY(hidden_while_running);
+        QVERIFY(shown_as_it_ended);
+        QVERIFY(shell.window(task_bar)->visible);
+        QVERIFY(!port.IsOpen());
     }
 
     void TypeDialogLayoutAndStart_data() {

@@ -258,6 +258,28 @@ class ToolEndToEndTest : public QObject {
         QVERIFY(!tool.Control(kIdRetry)->isVisible());
     }
 
+    // Quit in the middle of a reply wait that would last six seconds more: the worker's wait
+    // ends at once and the port is free for a tool started again at once.
+    void QuitDuringAReplyWaitFreesThePortAtOnce() {
+        // The version reply trickles in one byte every half second: the wait lasts until the
+        // version time-out plus five seconds.
+        Simulator sim({"--model", "j5", "--family", "m3", "--fault-on", "version", "--trickle",
+                       "500", "--version-text", std::string(40, 'V')});
+        ToolRun tool(Settings(sim.device()));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            tool.Log().contains(QStringLiteral("======== MCU Version ========\r\n")), kTimeoutMs);
+        QTest::qWait(300);  // well inside the wait for the version text
+        QVERIFY(!tool.Log().contains(QStringLiteral("\r\nVVVV")));
+
+        const auto quit = std::chrono::steady_clock::now();
+        QTest::mouseClick(tool.Control(kIdQuit), Qt::LeftButton);
+        QVERIFY(!tool.dialog->isVisible());
+        PosixSerialPort again;
+        QTRY_VERIFY_WITH_TIMEOUT(again.Open(sim.device()) == 0, 1000);
+        tool.dialog.reset();  // nothing left to wait for
+        QVERIFY(std::chrono::steady_clock::now() - quit < 1s);
+    }
+
     void ApplyWritesTheOptionsTheUnitReportsNext() {
         Simulator sim({"--model", "j5", "--family", "m3"});
         ToolRun tool(Settings(sim.device()));
