@@ -164,7 +164,9 @@ TEST_F(PosixSerialPortTest, APurgeRightAfterAWriteKeepsTheOutputAndDropsStaleInp
 
     // A command purged at once, as SendPrelude does, again and again.
     for (int i = 0; i < 50; ++i) {
-        const std::string command = "$" + std::to_string(i) + "\r\n";
+        std::string command = "$";
+        command += std::to_string(i);
+        command += "\r\n";
         ASSERT_TRUE(
             port_.Write(reinterpret_cast<const std::uint8_t*>(command.data()), command.size()));
         ASSERT_TRUE(port_.Purge());
