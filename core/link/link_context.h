@@ -35,31 +35,20 @@ constexpr std::uint32_t WaitUntilPast(std::uint32_t elapsed, std::uint32_t limit
 }
 
 // A reply is mostly due within a few hundred milliseconds of its command (a 261-byte record
-// takes 136 ms at 19200 baud). Until the line has been quiet that long, an empty poll wakes
-// again soon: a processor with no timer near sinks into a deeper idle state and takes longer
-// to wake for the byte (on the programming benchmark, sleeping to the limit from the first
-// empty poll made the record stream up to 0.35 % slower). After that the line counts as
-// silent and the wait sleeps until a byte comes or until its next limit: a silent line then
-// costs no CPU however long the wait.
-//
-// Quiet for less than kEagerQuietMs: the loop's own poll step; then, until kAttentiveQuietMs,
-// every kAttentiveStepMs (a multiple of every poll step); after that, until the limit.
-inline constexpr std::uint32_t kEagerQuietMs = 20;
+// takes 136 ms at 19200 baud). Until the line has been quiet this long an empty poll waits one
+// poll step, as it always did: a processor with no timer near sinks into a deeper idle state
+// and takes longer to wake for the byte (on the programming benchmark, sleeping to the limit
+// from the first empty poll made the record stream up to 0.35 % slower). After that the line
+// counts as silent and the wait sleeps until a byte comes or until its next limit: a silent
+// line then costs no CPU however long the wait.
 inline constexpr std::uint32_t kAttentiveQuietMs = 200;
-inline constexpr std::uint32_t kAttentiveStepMs = 4;
 
 // The wait after an empty poll: `quiet_ms` is how long the line has been quiet in this wait
 // (since its start or its last byte), `until_limit_ms` what WaitUntilPast gives for the
-// loop's nearest limit. Every result is a whole number of poll steps, so the grid holds.
+// loop's nearest limit. Either is a whole number of poll steps, so the grid holds.
 constexpr std::uint32_t EmptyPollWaitMs(std::uint32_t quiet_ms, std::uint32_t until_limit_ms,
                                         std::uint32_t poll_ms) {
-    if (quiet_ms < kEagerQuietMs) {
-        return std::min(until_limit_ms, poll_ms);
-    }
-    if (quiet_ms < kAttentiveQuietMs) {
-        return std::min(until_limit_ms, kAttentiveStepMs);
-    }
-    return until_limit_ms;
+    return quiet_ms < kAttentiveQuietMs ? std::min(until_limit_ms, poll_ms) : until_limit_ms;
 }
 
 struct LinkContext {
