@@ -16,7 +16,8 @@ namespace velkor::fuzz {
 
 template <typename Image>
 int LoadFuzzInput(const std::uint8_t* data, std::size_t size) {
-    static Image image;  // reused like the tool's own image objects
+    static Report report;        // the log goes nowhere
+    static Image image(report);  // reused like the tool's own image objects
     static const std::string path = [] {
         char name[] = "/tmp/velkor-fuzz-image-XXXXXX";
         const int fd = ::mkstemp(name);
