@@ -8,7 +8,7 @@
 #include "cli/write_command.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"velkor-flash: head-unit MCU firmware and option tool"};
+    CLI::App app{"velkor-flash: head-unit MCU firmware and option tool", "velkor-flash"};
     app.set_version_flag("--version", "velkor-flash " VELKOR_VERSION);
     app.require_subcommand(1);
     int exit_code = 0;

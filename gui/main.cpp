@@ -1,6 +1,7 @@
 // velkor-tool: the full-screen update tool.
 #include <QApplication>
 
+#include "gui/tool_command_line.h"
 #include "gui/tool_icon.h"
 #include "gui/update_tool_app.h"
 #include "gui/x11_unit_shell.h"
@@ -10,6 +11,9 @@
 #include "settings/settings_location.h"
 
 int main(int argc, char** argv) {
+    if (const auto answered = velkor::AnswerInformationOptions(argc, argv)) {
+        return *answered;
+    }
     QApplication application(argc, argv);
     QApplication::setWindowIcon(velkor::ToolIcon());
     velkor::RealClock clock;

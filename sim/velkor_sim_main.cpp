@@ -309,7 +309,8 @@ int main(int argc, char** argv) {
         "velkor-sim: a simulated head unit on a pseudo-terminal. Prints the device path as the "
         "first line of standard output, then answers as the MCU (queries, boot loader, unit "
         "options) until SIGINT or SIGTERM. Exit status: 0 ended by a signal, 1 could not start, "
-        "the pseudo-terminal failed or a flash could not be saved, 64 bad usage."};
+        "the pseudo-terminal failed or a flash could not be saved, 64 bad usage.",
+        "velkor-sim"};
     app.set_version_flag("--version", "velkor-sim " VELKOR_VERSION);
     SimOptions options;
     AddUnitOptions(app, options);
