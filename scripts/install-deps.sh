@@ -10,6 +10,7 @@ packages=(
   xvfb xauth libx11-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation
   clang libclang-rt-dev clang-format
+  help2man debootstrap imagemagick xdotool
 )
 
 missing=()
@@ -28,5 +29,5 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
-apt-get install -y -q --no-install-recommends "${missing[@]}"
+apt-get -o DPkg::Lock::Timeout=600 update -q
+apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"

@@ -1,11 +1,43 @@
 #!/usr/bin/env bash
-# Screenshots of the tool as a technician sees it: the main window, the update type dialog and
-# the file browser (in the program directory and at the root), on a real X server (Xvfb) of
-# each screen size, against velkor-sim. Writes PNG files into the given folder.
+# Screenshots of the tool as a technician sees it: the main window during an update, the update
+# type dialog and the file browser (in the program directory and at the root), on a real X
+# server (Xvfb) of each screen size, against velkor-sim. Writes PNG files into the given folder.
 #
 #   scripts/screenshots.sh [OUT_DIR] [WIDTHxHEIGHT ...]
 #   (default: build/screenshots, at 800x480 and 480x272)
+#   scripts/screenshots.sh --check
+#   (makes the 800x480 pictures afresh and compares them with those in docs/screenshots)
+#
+# VELKOR_BUILD_DIR names a build folder to take the programs from (default: build, built here).
 set -euo pipefail
+
+if [ "${1:-}" = --check ]; then
+  root=$(cd "$(dirname "$0")/.." && pwd)
+  fresh=$(mktemp -d)
+  trap 'rm -rf "$fresh"' EXIT
+  "$0" "$fresh" 800x480 >/dev/null
+  status=0
+  names=$(cd "$root/docs/screenshots" 2>/dev/null && ls -- *.png; cd "$fresh" && ls -- *.png)
+  for name in $(sort -u <<<"$names"); do
+    [ -f "$root/docs/screenshots/$name" ] && [ -f "$fresh/$name" ] || {
+      echo "screenshots: $name is only in one of docs/screenshots and a fresh run" >&2
+      status=1
+      continue
+    }
+    checked_in=$(identify -format '%wx%h' "$root/docs/screenshots/$name")
+    made=$(identify -format '%wx%h' "$fresh/$name")
+    [ "$checked_in" = "$made" ] || {
+      echo "screenshots: $name is $checked_in in docs/screenshots but $made now" >&2
+      status=1
+      continue
+    }
+    # Fonts and timing move pixels, so the difference is shown, not judged.
+    difference=$(compare -metric RMSE "$root/docs/screenshots/$name" "$fresh/$name" null: 2>&1 \
+      | sed -E 's/.*\((.*)\)/\1/' || true)
+    echo "screenshots: $name $made, RMSE $difference against docs/screenshots"
+  done
+  exit "$status"
+fi
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$root/build/screenshots}")
@@ -24,8 +56,11 @@ if [ "${#need[@]}" -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}"
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target velkor-tool velkor-sim >/dev/null
+build=${VELKOR_BUILD_DIR:-build}
+if [ -z "${VELKOR_BUILD_DIR:-}" ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build -j "$(nproc)" --target velkor-tool velkor-sim >/dev/null
+fi
 mkdir -p "$out"
 
 work=$(mktemp -d)
@@ -40,11 +75,12 @@ trap finish EXIT
 # The tool in a folder of its own: its settings file and the firmware files lie beside it.
 tool_dir="$work/Velkor Tool"
 mkdir -p "$tool_dir/Old firmware" "$tool_dir/Storage Card"
-cp build/gui/velkor-tool "$tool_dir/"
-build/sim/velkor-sim firmware --model j5 --family m3 -o "$tool_dir/J5-M3-2.3.hex" >/dev/null
+cp "$build/gui/velkor-tool" "$tool_dir/"
+"$build/sim/velkor-sim" firmware --model j5 --family m3 -o "$tool_dir/J5-M3-2.3.hex" >/dev/null
 cp "$tool_dir/J5-M3-2.3.hex" "$tool_dir/Old firmware/J5-M3-2.2.hex"
 
-build/sim/velkor-sim --model j5 --family m3 >"$work/sim.out" 2>/dev/null &
+# At the unit's line speed, so that the update lasts long enough to be photographed.
+"$build/sim/velkor-sim" --model j5 --family m3 --baud 38400 >"$work/sim.out" 2>/dev/null &
 pids+=($!)
 device=
 for _ in $(seq 100); do
@@ -105,12 +141,16 @@ for size in "${sizes[@]}"; do
   for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
   export DISPLAY=:$(cat "$work/display")
 
-  # The main window once the unit is known: checksum shown, option panel, Open.
+  # An undetermined MCU family: the type dialog opens by itself.
+  start_tool AppType=2
+  sleep 3
+  shoot type
+  stop_tool
+
+  # Open: the file browser in the program directory, then at the root.
   start_tool AppType=2 McuType=3
   wait_for_log "Information"
   sleep 1
-  shoot main
-  # Open: the file browser in the program directory, then at the root.
   tap 565 440
   sleep 1
   shoot browser
@@ -118,10 +158,11 @@ for size in "${sizes[@]}"; do
   shoot browser-root
   stop_tool
 
-  # An undetermined MCU family: the type dialog opens by itself.
-  start_tool AppType=2
-  sleep 3
-  shoot type
+  # The main window with the option panel, a few seconds into the update "FireFile" starts.
+  start_tool AppType=2 McuType=3 FireFile=J5-M3-2.3.hex
+  wait_for_log 'Press "Update" to start update.'
+  sleep 8
+  shoot update
   stop_tool
 
   kill "$xvfb_pid" 2>/dev/null || true

@@ -9,7 +9,24 @@ cd "$root"
 jobs=$(nproc)
 fuzz_runs=${VELKOR_FUZZ_RUNS:-20000}
 
-step() { printf '\n=== %s\n' "$*"; }
+# Each stage's wall time, shown at the end.
+stage_names=()
+stage_seconds=()
+stage_start=$SECONDS
+step() {
+  stage_names+=("$*")
+  stage_seconds+=("$SECONDS")
+  printf '\n=== %s\n' "$*"
+}
+stage_times() {
+  local i end
+  printf '\n=== stage times\n'
+  for i in "${!stage_names[@]}"; do
+    end=${stage_seconds[$((i + 1))]:-$SECONDS}
+    printf '%6d s  %s\n' $((end - stage_seconds[i])) "${stage_names[i]}"
+  done
+  printf '%6d s  in all\n' $((SECONDS - stage_start))
+}
 
 step "dependencies"
 scripts/install-deps.sh
@@ -29,6 +46,16 @@ build_and_test() {
 
 # Warnings are errors here, though never in a user's build.
 build_and_test build-release -DCMAKE_BUILD_TYPE=Release -DVELKOR_WERROR=ON -DVELKOR_BENCH=ON
+# The Debian package of this machine's architecture, installed on a clean system; the portable
+# folder; the pictures in docs/ against the program as it is now.
+step "package"
+cmake --build build-release --target portable
+(cd build-release && cpack -G DEB)
+step "install the package on a clean system"
+scripts/package-test.sh build-release/velkor-tool_*_"$(dpkg --print-architecture)".deb
+step "screenshots"
+VELKOR_BUILD_DIR=build-release scripts/screenshots.sh --check
+
 build_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DVELKOR_WERROR=ON -DVELKOR_SANITIZE=ON
 
 # The worker hand-off and the command line's runs against the simulator, under ThreadSanitizer.
@@ -56,3 +83,4 @@ if command -v clang++ >/dev/null; then
 fi
 
 step "all tests passed"
+stage_times
