@@ -73,8 +73,10 @@ int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std:
             continue;
         }
         if (!carried[list.option]) {
-            report.AppendError("The option command of this unit does not carry " +
-                               std::string(list.label) + " nothing was written.\r\n");
+            std::string line = "The option command of this unit does not carry ";
+            line += list.label;
+            line += " nothing was written.\r\n";
+            report.AppendError(line);
             return kConfigNotCarried;
         }
         changes = true;
