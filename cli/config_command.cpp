@@ -4,12 +4,13 @@
 #include <memory>
 #include <string>
 
+#include "cli/command_output.h"
 #include "cli/config_run.h"
+#include "cli/exit_codes.h"
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
-#include "cli/terminal_sink.h"
+#include "cli/output_options.h"
 #include "platform/clock.h"
-#include "platform/posix_serial_port.h"
 #include "settings/option_lists.h"
 
 namespace velkor {
@@ -77,11 +78,16 @@ void AddConfigCommand(CLI::App& app, int& exit_code) {
                 ""))
             ->option_text(flag.value_text);
     }
-    command->callback([request, &exit_code] {
-        TerminalSink sink(stderr);
+    auto outputs = std::make_shared<OutputOptions>();
+    AddOutputOptions(*command, *outputs);
+    command->callback([request, outputs, &exit_code] {
+        CommandOutput output(*outputs);
+        if (!output.Open({{request->device, "the serial device"}})) {
+            exit_code = kExitUsage;
+            return;
+        }
         RealClock clock;
-        PosixSerialPort port;
-        exit_code = RunConfig(port, clock, *request, std::cout, sink);
+        exit_code = RunConfig(output.port(), clock, *request, std::cout, output);
     });
 }
 

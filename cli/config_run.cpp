@@ -73,8 +73,10 @@ int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std:
             continue;
         }
         if (!carried[list.option]) {
-            report.AppendLog("The option command of this unit does not carry " +
-                             std::string(list.label) + " nothing was written.\r\n");
+            std::string line = "The option command of this unit does not carry ";
+            line += list.label;
+            line += " nothing was written.\r\n";
+            report.AppendError(line);
             return kConfigNotCarried;
         }
         changes = true;
@@ -83,7 +85,7 @@ int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std:
     if (const int opened = session.OpenModelLink(); opened != kOpenOk) {
         // A device that cannot be opened has been explained by the open itself.
         if (opened != kOpenNoDevice) {
-            report.AppendLog(request.device + " does not take the serial line settings\r\n");
+            report.AppendError(request.device + " does not take the serial line settings\r\n");
         }
         return kConfigPortFailed;
     }

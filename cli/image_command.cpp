@@ -7,9 +7,10 @@
 #include <memory>
 #include <string>
 
+#include "cli/command_output.h"
 #include "cli/exit_codes.h"
 #include "cli/mcu_family_option.h"
-#include "cli/terminal_sink.h"
+#include "cli/output_options.h"
 #include "image/image_for_family.h"
 
 namespace velkor {
@@ -19,6 +20,7 @@ struct ImageOptions {
     McuType mcu = kMcuTypeUndetermined;
     std::string file;
     std::string output;
+    OutputOptions log;
 };
 
 bool WriteImage(const std::uint8_t* image, const std::string& output) {
@@ -39,8 +41,11 @@ int RunImage(const ImageOptions& options) {
                      " standard output\n");
         return kExitUsage;
     }
-    TerminalSink sink(stderr);
-    Report report(&sink);
+    CommandOutput log(options.log);
+    if (!log.Open({{options.file, "the firmware file"}, {options.output, "the image file"}})) {
+        return kExitUsage;
+    }
+    Report report(&log);
     auto image = MakeImageReader(options.mcu, report);
     const int result = image->Load(options.file);
     if (result != kLoadOk) {
@@ -67,6 +72,7 @@ void AddImageCommand(CLI::App& app, int& exit_code) {
     command->add_option("FILE", options->file, "firmware file")->required();
     command->add_option("-o,--output", options->output,
                         "where the image goes (default: standard output)");
+    AddOutputOptions(*command, options->log, false);
     command->callback([options, &exit_code] { exit_code = RunImage(*options); });
 }
 

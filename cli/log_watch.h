@@ -23,6 +23,16 @@ class LogWatch final : public ReportSink {
             next_->AppendText(text);
         }
     }
+    // Details stand on lines of their own where they are shown, so only the other kinds move
+    // the log's own line.
+    void AppendMarked(std::string_view text, LogKind kind) override {
+        if (!text.empty() && kind != LogKind::kDetail) {
+            at_line_start_ = text.back() == '\n';
+        }
+        if (next_ != nullptr) {
+            next_->AppendMarked(text, kind);
+        }
+    }
     void ResetProgress(int maximum) override {
         if (next_ != nullptr) {
             next_->ResetProgress(maximum);

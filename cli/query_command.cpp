@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/command_output.h"
+#include "cli/exit_codes.h"
 #include "cli/model_option.h"
-#include "cli/terminal_sink.h"
+#include "cli/output_options.h"
 #include "platform/clock.h"
-#include "platform/posix_serial_port.h"
 #include "session/update_session.h"
 
 namespace velkor {
@@ -17,11 +18,9 @@ struct QueryOptions {
     AppType model = kAppTypeUndetermined;
 };
 
-int RunQuery(const QueryOptions& options) {
-    TerminalSink sink(stderr);
+int RunQuery(const QueryOptions& options, CommandOutput& output) {
     RealClock clock;
-    PosixSerialPort port;
-    UpdateSession session(port, clock, {}, &sink);
+    UpdateSession session(output.port(), clock, {}, &output);
     session.state.app_type = options.model;
     session.state.device = options.port;
     session.context.port_source = kPortSourceCommandLine;
@@ -29,8 +28,10 @@ int RunQuery(const QueryOptions& options) {
     // A device that cannot be opened has already been explained in the log.
     if (const int opened = session.OpenLink(); opened != kOpenOk) {
         if (opened != kOpenNoDevice) {
-            std::fprintf(stderr, "velkor-flash: %s does not take the serial line settings\n",
-                         options.port.c_str());
+            std::string line = "velkor-flash: ";
+            line += options.port;
+            line += " does not take the serial line settings\r\n";
+            session.report.AppendError(line);
         }
         return kQueryPortFailed;
     }
@@ -41,7 +42,7 @@ int RunQuery(const QueryOptions& options) {
         std::printf("%08X\n", session.context.replies.checksum);
         std::fflush(stdout);
     } else {
-        std::fprintf(stderr, "velkor-flash: the MCU did not report its checksum\n");
+        session.report.AppendError("velkor-flash: the MCU did not report its checksum\r\n");
     }
     session.ReadInformation();
     // The information text is free bytes; end its last line so the shell prompt starts clean.
@@ -66,7 +67,16 @@ void AddQueryCommand(CLI::App& app, int& exit_code) {
         ->required()
         ->option_text("DEVICE");
     AddModelOption(*command, options->model);
-    command->callback([options, &exit_code] { exit_code = RunQuery(*options); });
+    auto outputs = std::make_shared<OutputOptions>();
+    AddOutputOptions(*command, *outputs);
+    command->callback([options, outputs, &exit_code] {
+        CommandOutput output(*outputs);
+        if (!output.Open({{options->port, "the serial device"}})) {
+            exit_code = kExitUsage;
+            return;
+        }
+        exit_code = RunQuery(*options, output);
+    });
 }
 
 }  // namespace velkor

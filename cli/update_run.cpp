@@ -35,8 +35,8 @@ int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, Repo
     if (const int opened = session.OpenModelLink(); opened != kOpenOk) {
         // A device that cannot be opened has been explained by the open itself.
         if (opened != kOpenNoDevice) {
-            session.report.AppendLog(request.device +
-                                     " does not take the serial line settings\r\n");
+            session.report.AppendError(request.device +
+                                       " does not take the serial line settings\r\n");
         }
         return kWritePortFailed;
     }
@@ -64,7 +64,7 @@ int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, Repo
     }
     if (!ConfirmedForUnattendedUpdate(verdict)) {
         if (!request.force) {
-            session.report.AppendLog(kLogNotConfirmed);
+            session.report.AppendError(kLogNotConfirmed);
             return kWriteNotConfirmed;
         }
         session.report.AppendLog(kLogForced);
@@ -75,7 +75,7 @@ int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, Repo
         session.report.AppendLog(
             "\r\n");  // after the status characters, the outcome on a line of its own
     }
-    session.report.AppendLog(programmed == 0 ? kLogUpdateComplete : kLogUpdateFail);
+    session.report.AppendOutcome(programmed == 0 ? kLogUpdateComplete : kLogUpdateFail);
     return programmed == 0 ? kWriteUpdated : kWriteProgramFailed;
 }
 

@@ -4,6 +4,7 @@
 #include "cli/config_command.h"
 #include "cli/exit_codes.h"
 #include "cli/image_command.h"
+#include "cli/ports_command.h"
 #include "cli/query_command.h"
 #include "cli/write_command.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     velkor::AddQueryCommand(app, exit_code);
     velkor::AddWriteCommand(app, exit_code);
     velkor::AddConfigCommand(app, exit_code);
+    velkor::AddPortsCommand(app, exit_code);
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {

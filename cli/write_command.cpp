@@ -2,12 +2,13 @@
 
 #include <memory>
 
+#include "cli/command_output.h"
+#include "cli/exit_codes.h"
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
-#include "cli/terminal_sink.h"
+#include "cli/output_options.h"
 #include "cli/update_run.h"
 #include "platform/clock.h"
-#include "platform/posix_serial_port.h"
 
 namespace velkor {
 
@@ -33,11 +34,17 @@ void AddWriteCommand(CLI::App& app, int& exit_code) {
                       "program even when the check warns that the file is not for this unit, "
                       "refuses it, or finds no description in it");
     command->add_option("FILE", request->file, "firmware file")->required();
-    command->callback([request, &exit_code] {
-        TerminalSink sink(stderr);
+    auto outputs = std::make_shared<OutputOptions>();
+    AddOutputOptions(*command, *outputs);
+    command->callback([request, outputs, &exit_code] {
+        CommandOutput output(*outputs);
+        if (!output.Open(
+                {{request->file, "the firmware file"}, {request->device, "the serial device"}})) {
+            exit_code = kExitUsage;
+            return;
+        }
         RealClock clock;
-        PosixSerialPort port;
-        exit_code = RunUpdate(port, clock, *request, sink);
+        exit_code = RunUpdate(output.port(), clock, *request, output);
     });
 }
 

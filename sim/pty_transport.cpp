@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <span>
 
-#include "sim/traffic_text.h"
+#include "platform/traffic_text.h"
 
 namespace velkor::sim {
 namespace {

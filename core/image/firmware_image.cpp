@@ -104,7 +104,7 @@ int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
     if (!buffer_) {
         buffer_ = AllocateBuffer();
         if (!buffer_) {
-            report_.AppendLog(kLogNoMemory);
+            report_.AppendError(kLogNoMemory);
             return kLoadNoMemory;
         }
     }
@@ -112,7 +112,7 @@ int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
     struct stat info {};
     FileDescriptor file(OpenRegularFile(path, &info));
     if (file.get() < 0) {
-        report_.AppendLog(kLogCannotOpen);
+        report_.AppendError(kLogCannotOpen);
         return kLoadCannotOpen;
     }
 
@@ -136,20 +136,20 @@ int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
         }
         if (got <= 0) {
             // The file failed or shrank under us: what was read cannot be trusted as a whole.
-            report_.AppendLog(kLogCannotRead);
+            report_.AppendError(kLogCannotRead);
             return kLoadCannotOpen;
         }
         for (ssize_t i = 0; i < got; ++i) {
             const char ch = block[static_cast<std::size_t>(i)];
             if (ch != '\n' && ch != '\r') {
                 if (line_length == kMaxLineLength) {
-                    report_.AppendLog(kLogFormatError);
+                    report_.AppendError(kLogFormatError);
                     return kLoadFormatError;
                 }
                 line[line_length++] = ch;
             } else if (line_length != 0) {
                 if (!parser.ProcessLine(std::string_view(line, line_length), image)) {
-                    report_.AppendLog(kLogFormatError);
+                    report_.AppendError(kLogFormatError);
                     return kLoadFormatError;
                 }
                 line_length = 0;
@@ -162,7 +162,7 @@ int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
     // A last line without a line end still counts, unless it is only filler.
     const std::string_view last_line(line, line_length);
     if (!last_line.empty() && !IsAllFiller(last_line) && !parser.ProcessLine(last_line, image)) {
-        report_.AppendLog(kLogFormatError);
+        report_.AppendError(kLogFormatError);
         return kLoadFormatError;
     }
 

@@ -44,12 +44,13 @@ int CAsciiLink::ReadChecksumReply(std::uint32_t timeout_ms) {
 
 int CAsciiLink::QueryVersion() {
     Purge();
+    NameCommand("version query", kAsciiQueryVersion);
     WriteString(kAsciiQueryVersion);
     Pause(kQuerySettleMs);
     int result = WaitAck(0, kQueryAckTimeoutMs);
     report().AppendLog(kLogVersionHeading);
     if (result != kLinkOk) {
-        report().AppendLog(kLogNoResponse);
+        report().AppendError(kLogNoResponse);
         return result;
     }
     result = ReadVersionReply(kVersionReplyTimeoutMs);
@@ -59,6 +60,7 @@ int CAsciiLink::QueryVersion() {
 
 int CAsciiLink::QueryChecksum() {
     Purge();
+    NameCommand("checksum query", kAsciiQueryChecksum);
     WriteString(kAsciiQueryChecksum);
     Pause(kQuerySettleMs);
     const int result = WaitAck(0, kQueryAckTimeoutMs);
@@ -70,6 +72,7 @@ int CAsciiLink::QueryChecksum() {
 
 int CAsciiLink::SendPrelude() {
     for (const auto& step : kAsciiPrelude) {
+        NameCommand("prelude", step.command);
         WriteString(step.command);
         Pause(step.pause_ms);
     }
@@ -79,12 +82,13 @@ int CAsciiLink::SendPrelude() {
 
 int CAsciiLink::QueryInformation() {
     Purge();
+    NameCommand("information query", kAsciiQueryInformation);
     WriteString(kAsciiQueryInformation);
     Pause(kQuerySettleMs);
     replies().information_text.fill(0);
     const int result = WaitAck(0, kQueryAckTimeoutMs);
     if (result != kLinkOk) {
-        report().AppendLog(kLogNoResponse);
+        report().AppendError(kLogNoResponse);
         return result;
     }
     report().AppendLog(kLogInformationHeading);

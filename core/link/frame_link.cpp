@@ -59,12 +59,13 @@ int CFrameLink::ReadChecksumReply(std::uint32_t timeout_ms) {
 
 int CFrameLink::QueryVersion() {
     Purge();
+    NameCommand("version query", kFrameQueryVersion.code, kFrameQueryVersion.payload);
     SendFrame(kFrameQueryVersion, true);
     Pause(kQuerySettleMs);
     int result = WaitAck(kFrameQueryVersion.code, kQueryAckTimeoutMs);
     report().AppendLog(kLogVersionHeading);
     if (result != kLinkOk) {
-        report().AppendLog(kLogNoResponse);
+        report().AppendError(kLogNoResponse);
         return result;
     }
     result = ReadVersionReply(kVersionReplyTimeoutMs);
@@ -74,6 +75,7 @@ int CFrameLink::QueryVersion() {
 
 int CFrameLink::QueryChecksum() {
     Purge();
+    NameCommand("checksum query", kFrameQueryChecksum.code, kFrameQueryChecksum.payload);
     SendFrame(kFrameQueryChecksum, true);
     Pause(kQuerySettleMs);
     const int result = WaitAck(kFrameQueryChecksum.code, kQueryAckTimeoutMs);
@@ -85,6 +87,7 @@ int CFrameLink::QueryChecksum() {
 
 int CFrameLink::SendPrelude() {
     for (const auto& step : kFramePrelude) {
+        NameCommand("prelude", step.command.code, step.command.payload);
         SendFrame(step.command, false);
         Pause(step.pause_ms);
     }
@@ -94,12 +97,13 @@ int CFrameLink::SendPrelude() {
 
 int CFrameLink::QueryInformation() {
     Purge();
+    NameCommand("information query", kFrameQueryInformation.code, kFrameQueryInformation.payload);
     SendFrame(kFrameQueryInformation, true);
     Pause(kQuerySettleMs);
     replies().information_text.fill(0);
     const int result = WaitAck(kFrameQueryInformation.code, kQueryAckTimeoutMs);
     if (result != kLinkOk) {
-        report().AppendLog(kLogNoResponse);
+        report().AppendError(kLogNoResponse);
         return result;
     }
     report().AppendLog(kLogInformationHeading);

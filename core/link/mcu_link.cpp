@@ -4,6 +4,7 @@
 
 #include "link/link_timing.h"
 #include "platform/text.h"
+#include "platform/traffic_text.h"
 #include "report/report.h"
 #include "settings/port_name.h"
 
@@ -37,7 +38,7 @@ int CMcuLink::Open(std::string_view port_name, std::uint32_t baud_rate) {
     SerialPort& port = context_.port;
     const std::string device = ResolvePortDevice(port_name, context_.settings_file);
     if (const int error = port.Open(device); error != 0) {
-        report().AppendLog(DescribeOpenFailure(error, device, context_.port_source));
+        report().AppendError(DescribeOpenFailure(error, device, context_.port_source));
         return kOpenNoDevice;
     }
     port.SetQueueSizes(kPortQueueSize, kPortQueueSize);  // advisory only
@@ -175,6 +176,33 @@ bool CMcuLink::WriteString(std::string_view text) {
         }
     }
     return true;
+}
+
+void CMcuLink::NameCommand(std::string_view name, std::string_view ascii_command) {
+    while (!ascii_command.empty() &&
+           (ascii_command.back() == '\r' || ascii_command.back() == '\n')) {
+        ascii_command.remove_suffix(1);
+    }
+    std::string line = "-> ";
+    line += name;
+    line += ": ";
+    line += Latin1ToUtf8(ascii_command);
+    line += "\r\n";
+    report().AppendDetail(line);
+}
+
+void CMcuLink::NameCommand(std::string_view name, std::uint8_t frame_code,
+                           std::span<const std::uint8_t> payload) {
+    std::string line = "-> ";
+    line += name;
+    line += ": frame ";
+    line += HexText(std::span(&frame_code, 1));
+    if (!payload.empty()) {
+        line += ' ';
+        line += HexText(payload);
+    }
+    line += "\r\n";
+    report().AppendDetail(line);
 }
 
 bool CMcuLink::ConfigurePort(std::uint32_t baud_rate, std::uint8_t byte_size, std::uint8_t parity,

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -81,6 +82,12 @@ class CMcuLink {
     // Writes `text` one byte per write, as the MCU's command reader expects. Stops at the
     // first failed byte so that no mutilated command reaches the MCU; false then.
     bool WriteString(std::string_view text);
+    // Names a command in the log's details (velkor-flash -v) just before it is sent, with the
+    // command as the MCU reads it: an ASCII command without its line end, a frame's command
+    // code and payload in hexadecimal.
+    void NameCommand(std::string_view name, std::string_view ascii_command);
+    void NameCommand(std::string_view name, std::uint8_t frame_code,
+                     std::span<const std::uint8_t> payload);
     // Sets the named line fields and keeps every other field the driver reported.
     bool ConfigurePort(std::uint32_t baud_rate, std::uint8_t byte_size, std::uint8_t parity,
                        std::uint8_t stop_bits, std::uint8_t dtr_control);

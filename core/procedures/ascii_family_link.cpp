@@ -10,9 +10,12 @@ namespace velkor {
 
 int CAsciiFamilyLink::WriteConfiguration() {
     const auto command = AsciiOptionCommand(family_.option_write.tv_letters, state_.unit_options);
+    const std::string_view text(reinterpret_cast<const char*>(command.data()), command.size());
     // The MCU takes this command as one block, unlike the byte-wise queries.
-    return WriteUnitOptions(*this, 0, kLinkReadFailed,
-                            [&] { return Write(command.data(), command.size()); });
+    return WriteUnitOptions(*this, 0, kLinkReadFailed, [&] {
+        NameCommand("unit options", text);
+        return Write(command.data(), command.size());
+    });
 }
 
 int CAsciiFamilyLink::DecodeOptions() {
@@ -30,7 +33,9 @@ int CAsciiFamilyLink::Program(const std::uint8_t* image) {
         return kProgramFailed;
     }
     Purge();
-    WriteString(state_.slave ? kAsciiEnterSlaveProgramming : MainEntryCommand());
+    const std::string_view entry = state_.slave ? kAsciiEnterSlaveProgramming : MainEntryCommand();
+    NameCommand("programming entry", entry);
+    WriteString(entry);
     if (WaitAck(0, kEntryAckTimeoutMs) != kLinkOk) {
         Pause(kNoEntryAckPauseMs);
     }

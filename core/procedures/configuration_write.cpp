@@ -28,9 +28,9 @@ int WriteUnitOptions(CMcuLink& link, std::uint8_t ack_command, int send_failed_r
         sent ? link.WaitAck(ack_command, kConfigurationAckTimeoutMs) : send_failed_result;
     if (result == 0) {
         link.report().ProgressSet(kProgressMaximum);
-        link.report().AppendLog(kLogConfigComplete);
+        link.report().AppendOutcome(kLogConfigComplete);
     } else {
-        link.report().AppendLog(kLogConfigFail);
+        link.report().AppendOutcome(kLogConfigFail);
     }
     return result;
 }

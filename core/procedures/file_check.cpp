@@ -12,17 +12,16 @@
 namespace velkor {
 namespace {
 
-// Logs label, text and line end. The texts are built as the MCU and the file hold them, so
-// like any C text they end at their first zero byte.
-void LogLine(Report& report, std::string_view label, std::string_view text,
-             std::string_view end = "\r\n") {
+// Label, text and line end. The texts are built as the MCU and the file hold them, so like
+// any C text they end at their first zero byte.
+std::string LineOf(std::string_view label, std::string_view text, std::string_view end = "\r\n") {
     if (const auto zero = text.find('\0'); zero != std::string_view::npos) {
         text = text.substr(0, zero);
     }
     std::string line(label);
     line += Latin1ToUtf8(text);
     line += end;
-    report.AppendLog(line);
+    return line;
 }
 
 std::uint32_t SumRange(std::span<const std::uint8_t> image, std::size_t first, std::size_t last) {
@@ -41,10 +40,11 @@ bool IdentityMatches(const FileCheckLayout& layout, const CheckSources& sources)
 
 void WarnNotForThisUnit(const FileCheckLayout& layout, const CheckSources& sources,
                         Report& report) {
-    report.AppendLog(kLogNotForThisUnit);
-    LogLine(report, kLogUnitVersionLabel, ComposeText(sources, layout.unit_text));
-    LogLine(report, kLogFileVersionLabel, ComposeText(sources, layout.file_text));
-    LogLine(report, kLogHintStart, ReadPiece(sources, layout.hint) + '_', kLogHintEnd);
+    // All of the warning counts as an error, so that a log showing only errors says why.
+    report.AppendError(kLogNotForThisUnit);
+    report.AppendError(LineOf(kLogUnitVersionLabel, ComposeText(sources, layout.unit_text)));
+    report.AppendError(LineOf(kLogFileVersionLabel, ComposeText(sources, layout.file_text)));
+    report.AppendError(LineOf(kLogHintStart, ReadPiece(sources, layout.hint) + '_', kLogHintEnd));
 }
 
 }  // namespace
@@ -56,19 +56,19 @@ int CheckFirmwareFile(const FileCheckLayout& layout, const std::uint8_t* image_b
     state.file_checksum_valid = false;
     state.check_verdict = FileVerdict::kNoDescription;
     if (image_bytes == nullptr) {
-        report.AppendLog(kLogNoDescription);
+        report.AppendError(kLogNoDescription);
         return 0;
     }
     const CheckSources sources{
         {image_bytes, kImageSize}, replies.version_text, replies.information_text};
     const auto& image = sources.image;
     if (layout.marker_offset >= image.size() || image[layout.marker_offset] != layout.marker) {
-        report.AppendLog(kLogNoDescription);
+        report.AppendError(kLogNoDescription);
         return 0;
     }
-    LogLine(report, {}, ImageText(sources, layout.description));
+    report.AppendLog(LineOf({}, ImageText(sources, layout.description)));
     if (layout.second_description) {
-        LogLine(report, {}, ImageText(sources, *layout.second_description));
+        report.AppendLog(LineOf({}, ImageText(sources, *layout.second_description)));
     }
     if (state.slave) {
         // The identity describes the main MCU; a slave image is taken as it is.

@@ -11,6 +11,7 @@ namespace velkor {
 int CFrameFamilyLink::WriteConfiguration() {
     const auto payload = FrameOptionPayload(family_.option_write, state_.unit_options);
     return WriteUnitOptions(*this, kFrameConfigurationCode, kLinkTimedOut, [&] {
+        NameCommand("unit options", kFrameConfigurationCode, payload);
         return SendFrame(kFrameConfigurationCode, payload.data(), payload.size(), true);
     });
 }
@@ -31,6 +32,7 @@ int CFrameFamilyLink::Program(const std::uint8_t* image) {
     Purge();
     const FrameCommand& entry =
         state_.slave ? kFrameEnterSlaveProgramming : kFrameEnterMainProgramming;
+    NameCommand("programming entry", entry.code, entry.payload);
     SendFrame(entry, true);
     if (WaitAck(entry.code, kEntryAckTimeoutMs) != kLinkOk) {
         Pause(kNoEntryAckPauseMs);

@@ -18,11 +18,11 @@ NecVersionVerdict ApplyNecVersionRule(std::uint8_t unit_major, std::uint8_t file
     const bool v4_unit = AtLeastV4(unit_major);
     const bool v4_file = AtLeastV4(file_major);
     if (v4_unit && !v4_file) {
-        report.AppendLog(kLogFileUnderV4);
+        report.AppendError(kLogFileUnderV4);
         return {v4_unit, 1};
     }
     if (!v4_unit && v4_file) {
-        report.AppendLog(kLogFileNotForUnitVersion);
+        report.AppendError(kLogFileNotForUnitVersion);
         return {v4_unit, 1};
     }
     return {v4_unit, 0};

@@ -1,5 +1,7 @@
 #include "procedures/record_stream.h"
 
+#include <cstdio>
+
 #include "procedures/procedure_messages.h"
 #include "procedures/procedure_timing.h"
 #include "procedures/status_echo.h"
@@ -40,6 +42,22 @@ bool AwaitRecordDone(CMcuLink& link, StatusEcho& echo) {
     }
 }
 
+// The stream in the log's details: one line for all data records, not one for each.
+void NameRecords(Report& report, const RecordLayout& layout) {
+    char line[128];
+    std::snprintf(line, sizeof line, "-> records \"%.*s\": %zu of %zu bytes from 0x%05zX\r\n",
+                  static_cast<int>(layout.header_tag.size()), layout.header_tag.data(),
+                  layout.block_count, layout.block_size, layout.first_address);
+    report.AppendDetail(line);
+}
+
+void NameEndRecord(Report& report, const RecordLayout& layout, std::size_t length) {
+    char line[96];
+    std::snprintf(line, sizeof line, "-> end record \"%.*s\": %zu bytes\r\n",
+                  static_cast<int>(layout.end_tag.size()), layout.end_tag.data(), length);
+    report.AppendDetail(line);
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> RecordHeader(const RecordLayout& layout, std::size_t address) {
@@ -67,6 +85,7 @@ int SendRecords(CMcuLink& link, const RecordLayout& layout, const std::uint8_t* 
     link.Purge();
     link.report().ProgressReset(kProgressMaximum);
     StatusEcho echo(link.report());
+    NameRecords(link.report(), layout);
     int progress = 0;
     for (std::size_t block = 0; block < layout.block_count; ++block) {
         const std::size_t address = layout.first_address + block * layout.block_size;
@@ -90,6 +109,7 @@ int SendRecords(CMcuLink& link, const RecordLayout& layout, const std::uint8_t* 
     link.report().ProgressSet(kProgressMaximum);
     // Without its end record the MCU stays in the boot loader: that is no success.
     const auto end = EndRecord(layout);
+    NameEndRecord(link.report(), layout, end.size());
     return link.Write(end.data(), end.size()) ? kProgramDone : kProgramFailed;
 }
 

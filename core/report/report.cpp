@@ -13,6 +13,12 @@ void Report::AppendLog(std::string_view text) {
     }
 }
 
+void Report::AppendMarked(std::string_view text, LogKind kind) {
+    if (ReportSink* sink = sink_.load()) {
+        sink->AppendMarked(text, kind);
+    }
+}
+
 void Report::LogPrintf(const char* format, ...) {
     char buffer[kLogPrintfBufferSize];
     va_list args;

@@ -10,11 +10,26 @@
 
 namespace velkor {
 
+// What a piece of log text is, for a front end that shows less or more than the plain log
+// (velkor-flash -q and -v).
+enum class LogKind {
+    kError,    // why something failed or was refused
+    kOutcome,  // how an operation ended: the line a quiet log keeps
+    kDetail,   // what a verbose log adds, such as each command as it is sent
+};
+
 class ReportSink {
   public:
     virtual ~ReportSink() = default;
     // Appends a piece of UTF-8 text to the log. Line ends are "\r\n".
     virtual void AppendText(std::string_view text) = 0;
+    // Appends text of a kind. A sink that does not tell kinds apart shows errors and outcomes
+    // as any other text and leaves details out, so its log stays as it always was.
+    virtual void AppendMarked(std::string_view text, LogKind kind) {
+        if (kind != LogKind::kDetail) {
+            AppendText(text);
+        }
+    }
     // Sets the progress range to 0..maximum, step 1, position 0.
     virtual void ResetProgress(int maximum) = 0;
     virtual void SetProgress(int position) = 0;
@@ -39,6 +54,11 @@ class Report {
     ReportSink* SetSink(ReportSink* sink) { return sink_.exchange(sink); }
 
     void AppendLog(std::string_view text);
+    // Text of a kind: see LogKind.
+    void AppendError(std::string_view text) { AppendMarked(text, LogKind::kError); }
+    void AppendOutcome(std::string_view text) { AppendMarked(text, LogKind::kOutcome); }
+    void AppendDetail(std::string_view text) { AppendMarked(text, LogKind::kDetail); }
+    void AppendMarked(std::string_view text, LogKind kind);
     // Formats narrow text (MCU replies, numbers) into a 1024-byte buffer, cutting anything
     // longer, and appends it to the log. Every byte counts as a Latin-1 character.
     void LogPrintf(const char* format, ...) __attribute__((format(printf, 2, 3)));

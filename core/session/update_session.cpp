@@ -110,7 +110,7 @@ int UpdateSession::LoadFirmware() {
     report.AppendLog(state.firmware_path);
     report.AppendLog("\r\n");
     if (current_image == nullptr) {
-        report.AppendLog(kLogCannotOpen);
+        report.AppendError(kLogCannotOpen);
         return kLoadCannotOpen;
     }
     return current_image->Load(state.firmware_path);

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -100,6 +102,20 @@ constexpr OpenFailureReason kOpenFailureReasons[] = {
     {EISDIR, "it is not a serial port; check ", true},
 };
 
+// The device as named, and for a name given on a command line that leads elsewhere (a
+// /dev/serial/by-id/ link, say) the device it leads to as well: "LINK (DEVICE)".
+std::string NamedDevice(const std::string& device, std::string_view source) {
+    std::string named = device;
+    char resolved[PATH_MAX];
+    if (source == kPortSourceCommandLine && ::realpath(device.c_str(), resolved) != nullptr &&
+        device != resolved) {
+        named += " (";
+        named += resolved;
+        named += ')';
+    }
+    return named;
+}
+
 }  // namespace
 
 std::string ResolvePortDevice(std::string_view port_name,
@@ -134,7 +150,12 @@ std::string DescribeOpenFailure(int error, const std::string& device, std::strin
     } else {
         reason = std::strerror(error);
     }
-    return "Can not open serial port " + device + ": " + reason + "\r\n";
+    std::string line = "Can not open serial port ";
+    line += NamedDevice(device, source);
+    line += ": ";
+    line += reason;
+    line += "\r\n";
+    return line;
 }
 
 }  // namespace velkor

@@ -25,7 +25,9 @@ inline constexpr std::string_view kPortSourceSettings = "the \"ComPort\" setting
 inline constexpr std::string_view kPortSourceCommandLine = "--port";
 
 // One log line, ending "\r\n", saying which device could not be opened and why, for the
-// errno values that Open of a serial port returns; the advice names `source`.
+// errno values that Open of a serial port returns; the advice names `source`. A device named
+// on the command line that is a link, such as /dev/serial/by-id/..., is named with the device
+// it leads to; the tool's window names its setting as it is.
 std::string DescribeOpenFailure(int error, const std::string& device,
                                 std::string_view source = kPortSourceSettings);
 

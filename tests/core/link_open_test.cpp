@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -137,6 +138,20 @@ TEST(DescribeOpenFailure, SaysWhatTheTechnicianCanDo) {
     // The advice names where the device name came from.
     EXPECT_TRUE(DescribeOpenFailure(ENOENT, "/x").ends_with("the \"ComPort\" setting\r\n"));
     EXPECT_TRUE(DescribeOpenFailure(ENOTTY, "/x", "--port").ends_with("check --port\r\n"));
+}
+
+TEST(DescribeOpenFailure, NamesTheDeviceALinkOnTheCommandLineLeadsTo) {
+    testing::TempDir dir;
+    const auto device = dir.Write("ttyUSB7", "");
+    const auto link = (dir.path() / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0").string();
+    std::filesystem::create_symlink(device, link);
+    EXPECT_EQ(DescribeOpenFailure(EBUSY, link, kPortSourceCommandLine),
+              "Can not open serial port " + link + " (" +
+                  std::filesystem::canonical(device).string() +
+                  "): another program holds it; close that program and try again\r\n");
+    EXPECT_TRUE(
+        DescribeOpenFailure(EBUSY, link).starts_with("Can not open serial port " + link + ": "))
+        << "the window names its setting as it is";
 }
 
 TEST(DescribeOpenFailure, NamesTheGroupThatOwnsTheDevice) {

@@ -97,6 +97,61 @@ TEST(WriteOfAFileForAnotherUnit, StopsBeforeProgrammingWithoutForce) {
     EXPECT_EQ(saved, std::string(kImageSize, '\xFF')) << "the flash was not touched";
 }
 
+TEST(WriteOfAFileForAnotherUnit, QuietShowsOnlyTheErrorsAndTheLogFileKeepsTheWholeLog) {
+    testing::TempDir dir;
+    const std::string file = (dir.path() / "other.hex").string();
+    const std::string log = (dir.path() / "run.log").string();
+    ASSERT_EQ(RunToEnd({kSimProgram, "firmware", "--model", "r3360", "--family", "nec",
+                        "--mismatch", "-o", file})
+                  .status,
+              0);
+    Simulator sim({"--model", "r3360", "--family", "nec"});
+    ASSERT_FALSE(sim.device().empty()) << sim.err();
+    const std::vector<std::string> write = {kFlashProgram, "write", "--port", sim.device(),
+                                            "--model",     "r3360", "--mcu",  "nec"};
+    auto with = [&write](std::vector<std::string> more) {
+        more.insert(more.begin(), write.begin(), write.end());
+        return more;
+    };
+    const ProgramRun plain = RunToEnd(with({file}));
+    ASSERT_EQ(plain.status, 4) << plain.err;
+    const ProgramRun quiet = RunToEnd(with({"-q", "--log", log, file}));
+    EXPECT_EQ(quiet.status, 4) << quiet.err;
+    EXPECT_TRUE(
+        quiet.err.starts_with("======== WARNING ========\nThe file is not for this UNIT:\n"))
+        << quiet.err;
+    EXPECT_TRUE(
+        quiet.err.ends_with("Not updated: the check did not confirm this file for this "
+                            "unit.\nGive --force to program it anyway.\n"))
+        << quiet.err;
+    EXPECT_EQ(quiet.err.find("File Checksum"), std::string::npos) << quiet.err;
+    EXPECT_EQ(testing::TempDir::Read(log), plain.err);
+    EXPECT_EQ(sim.Stop(), 0);
+}
+
+TEST(WriteWithALogFileItCannotUse, SaysWhyAndStopsBeforeSendingAByte) {
+    testing::TempDir dir;
+    const std::string file = dir.Write("firmware.hex", ":00000001FF\n");
+    Simulator sim({"--model", "r3360", "-v"});
+    ASSERT_FALSE(sim.device().empty()) << sim.err();
+    struct Case {
+        std::string log;
+        const char* says;
+    };
+    for (const Case& test :
+         {Case{file, "is the firmware file; name another file"},
+          Case{sim.device(), "is the serial device; name another file"},
+          Case{(dir.path() / "none" / "run.log").string(), "cannot open the log file"}}) {
+        const ProgramRun run = RunToEnd({kFlashProgram, "write", "--port", sim.device(), "--model",
+                                         "r3360", "--mcu", "nec", "-q", "--log", test.log, file});
+        EXPECT_EQ(run.status, 64) << run.err;
+        EXPECT_NE(run.err.find(test.says), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(testing::TempDir::Read(file), ":00000001FF\n") << "the firmware file is untouched";
+    ASSERT_EQ(sim.Stop(), 0);
+    EXPECT_EQ(sim.err().find("host -> MCU"), std::string::npos) << sim.err();
+}
+
 TEST(ConfigAgainstSimulator, ChangedOptionsAreWhatTheUnitReportsNext) {
     Simulator sim({"--model", "j5", "--family", "stm8"});
     ASSERT_FALSE(sim.device().empty()) << sim.err();

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <numeric>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -82,6 +84,70 @@ TEST_P(QueryAgainstSimulator, PrintsTheLogAndTheChecksumOfTheSimulatedFlash) {
     sim.process().Signal(SIGTERM);
     EXPECT_EQ(sim.process().Wait(kRunTimeout), 0);
     EXPECT_NE(sim.process().err().find("host -> MCU"), std::string::npos) << "-v logs traffic";
+}
+
+// The bytes of the traffic lines in `log` ("... host -> MCU: 24 52 0D 0A |$R..|") that go
+// `direction`, in order.
+std::string TrafficBytes(const std::string& log, const std::string& direction) {
+    std::string bytes;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        const auto at = line.find(direction + ": ");
+        if (at == std::string::npos) {
+            continue;
+        }
+        std::istringstream fields(line.substr(at + direction.size() + 2));
+        for (std::string field; fields >> field && field.front() != '|';) {
+            bytes += static_cast<char>(std::stoi(field, nullptr, 16));
+        }
+    }
+    return bytes;
+}
+
+TEST_P(QueryAgainstSimulator, TraceShowsEveryByteAndVerboseNamesEachCommand) {
+    const ModelRun& param = GetParam();
+    const bool r3360 = std::string(param.model) == "r3360";
+    Simulator sim({"--model", param.model, "--family", "m3", "--baud", param.baud, "--version-text",
+                   "UNIT V4.01", "--info-text", R"(INFO 7\r\n)", "-v"});
+    ASSERT_FALSE(sim.device().empty()) << sim.process().err();
+    const ProgramRun run = RunToEnd(
+        {kFlashProgram, "query", "--port", sim.device(), "--model", param.model, "-v", "--trace"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(sim.Stop(), 0);
+
+    const std::string sent = TrafficBytes(run.err, "host -> MCU");
+    EXPECT_EQ(sent, TrafficBytes(sim.err(), "host -> MCU")) << "every byte, as the unit got it";
+    const std::string version_query = r3360 ? "$R\r\n" : "\xFF\xAA\x50\x01\x5C\x0D";
+    EXPECT_TRUE(sent.starts_with(version_query));
+    EXPECT_NE(TrafficBytes(run.err, "MCU -> host").find("UNIT V4.01"), std::string::npos);
+
+    // The command named, then its bytes; time stamps never go back; without the lines they
+    // add, the log is the log as it always was.
+    const std::regex traffic(R"( *(\d+) ms (host -> MCU|MCU -> host): .*)");
+    std::istringstream lines(run.err);
+    std::vector<std::string> added;
+    std::string plain;
+    long last_ms = 0;
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch match;
+        if (std::regex_match(line, match, traffic)) {
+            EXPECT_GE(std::stol(match[1]), last_ms) << line;
+            last_ms = std::stol(match[1]);
+            added.push_back(line);
+        } else if (line.starts_with("-> ")) {
+            added.push_back(line);
+        } else {
+            plain += line + "\n";
+        }
+    }
+    ASSERT_GE(added.size(), 2u) << run.err;
+    EXPECT_EQ(added[0], r3360 ? "-> version query: $R" : "-> version query: frame 50 5C");
+    EXPECT_TRUE(added[1].ends_with(r3360 ? "host -> MCU: 24 52 0D 0A |$R..|"
+                                         : "host -> MCU: FF AA 50 01 5C 0D |..P.\\.|"))
+        << added[1];
+    EXPECT_EQ(plain,
+              "======== MCU Version ========\nUNIT V4.01\n"
+              "======== MCU Information ========\nINFO 7\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModels, QueryAgainstSimulator,

@@ -1,0 +1,150 @@
+#include "cli/command_output.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/text.h"
+
+namespace velkor {
+namespace {
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+CommandOutput::CommandOutput(const OutputOptions& options) : options_(options), terminal_(stderr) {
+    if (options_.trace) {
+        traced_ = std::make_unique<TracedSerialPort>(
+            device_, clock_, [this](std::string_view line) { AppendLine(line); });
+    }
+}
+
+CommandOutput::~CommandOutput() {
+    traced_.reset();  // shows the last run of bytes while the log is still open
+    if (log_ != nullptr) {
+        std::fclose(log_);
+    }
+}
+
+bool CommandOutput::Open(const std::vector<KeptFile>& kept) {
+    if (options_.log_file.empty()) {
+        return true;
+    }
+    const std::string& name = options_.log_file;
+    // Compared before the open, which creates the file: appending the log to the firmware
+    // file would spoil it, and opening a serial device may already move its modem lines.
+    struct stat log_status {};
+    if (::stat(name.c_str(), &log_status) == 0) {
+        for (const KeptFile& file : kept) {
+            struct stat status {};
+            if (!file.path.empty() && ::stat(file.path.c_str(), &status) == 0 &&
+                SameFile(status, log_status)) {
+                std::fprintf(stderr, "velkor-flash: --log %s is %.*s; name another file\n",
+                             name.c_str(), static_cast<int>(file.role.size()), file.role.data());
+                return false;
+            }
+        }
+    }
+    log_ = std::fopen(name.c_str(), "ae");
+    if (log_ == nullptr) {
+        std::fprintf(stderr, "velkor-flash: cannot open the log file %s: %s\n", name.c_str(),
+                     std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+SerialPort& CommandOutput::port() {
+    if (traced_) {
+        return *traced_;
+    }
+    return device_;
+}
+
+void CommandOutput::AppendText(std::string_view text) {
+    Append(text, nullptr);
+}
+
+void CommandOutput::AppendMarked(std::string_view text, LogKind kind) {
+    if (traced_) {
+        traced_->Flush();  // the bytes came before what the log says next
+    }
+    if (kind == LogKind::kDetail) {
+        if (options_.verbose) {
+            AppendLine(text);
+        }
+        return;
+    }
+    Append(text, &kind);
+}
+
+void CommandOutput::ResetProgress(int maximum) {
+    if (!options_.quiet) {
+        terminal_.ResetProgress(maximum);
+    }
+}
+
+void CommandOutput::SetProgress(int position) {
+    if (!options_.quiet) {
+        terminal_.SetProgress(position);
+    }
+}
+
+void CommandOutput::Append(std::string_view text, const LogKind* kind) {
+    if (traced_) {
+        traced_->Flush();  // the bytes came before what the log says next
+    }
+    std::string plain = ToPlainLineEnds(text);
+    std::lock_guard lock(mutex_);
+    if (line_cut_ && !plain.empty() && plain.front() == '\n') {
+        plain.erase(0, 1);
+    }
+    if (plain.empty()) {
+        return;
+    }
+    line_cut_ = false;
+    at_line_start_ = plain.back() == '\n';
+    if (!options_.quiet || kind != nullptr) {
+        terminal_.AppendText(plain);
+    }
+    ToLogFile(plain);
+}
+
+void CommandOutput::AppendLine(std::string_view line) {
+    std::string plain;
+    std::lock_guard lock(mutex_);
+    if (!at_line_start_) {
+        plain += '\n';
+        line_cut_ = true;
+    }
+    plain += ToPlainLineEnds(line);
+    if (plain.empty() || plain.back() != '\n') {
+        plain += '\n';
+    }
+    at_line_start_ = true;
+    terminal_.AppendText(plain);
+    ToLogFile(plain);
+}
+
+void CommandOutput::ToLogFile(std::string_view plain) {
+    if (log_ == nullptr || log_failed_) {
+        return;
+    }
+    if (std::fwrite(plain.data(), 1, plain.size(), log_) != plain.size() ||
+        std::fflush(log_) != 0) {
+        // The update goes on; the technician learns once that the file lacks the rest.
+        log_failed_ = true;
+        std::string message = "velkor-flash: cannot write the log file ";
+        message += options_.log_file;
+        message += ": ";
+        message += std::strerror(errno);
+        message += '\n';
+        terminal_.AppendText(message);
+    }
+}
+
+}  // namespace velkor

@@ -1,0 +1,72 @@
+// Where the log of one velkor-flash session goes, as its output options say, and the serial
+// port it runs on.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/output_options.h"
+#include "cli/terminal_sink.h"
+#include "platform/clock.h"
+#include "platform/posix_serial_port.h"
+#include "platform/traced_serial_port.h"
+#include "report/report.h"
+
+namespace velkor {
+
+// A file the command reads or writes, which the --log file must not be.
+struct KeptFile {
+    std::string path;
+    std::string_view role;  // for example "the firmware file"
+};
+
+// The sink of one session's log. Standard error gets the log with the progress bar; with -q
+// only errors and outcomes; with -v the details too, and with --trace a line for each run of
+// bytes on the wire. The --log file gets all of that, -q or not, without the progress bar.
+// Details and trace lines stand on lines of their own. One per session, used from the
+// session's thread; sessions side by side each have their own.
+class CommandOutput final : public ReportSink {
+  public:
+    explicit CommandOutput(const OutputOptions& options);
+    ~CommandOutput() override;
+    CommandOutput(const CommandOutput&) = delete;
+    CommandOutput& operator=(const CommandOutput&) = delete;
+
+    // Opens the --log file for appending, before anything is sent. False, after saying why on
+    // standard error, when it cannot be opened or is one of `kept`.
+    bool Open(const std::vector<KeptFile>& kept = {});
+
+    // The session's serial port: the device, traced with --trace.
+    SerialPort& port();
+
+    void AppendText(std::string_view text) override;
+    void AppendMarked(std::string_view text, LogKind kind) override;
+    void ResetProgress(int maximum) override;
+    void SetProgress(int position) override;
+
+  private:
+    // Log text of `kind` (none: plain), in plain line ends.
+    void Append(std::string_view text, const LogKind* kind);
+    // A detail or trace line, on a line of its own.
+    void AppendLine(std::string_view line);
+    void ToLogFile(std::string_view plain);
+
+    const OutputOptions options_;
+    TerminalSink terminal_;
+    std::mutex mutex_;
+    std::FILE* log_ = nullptr;
+    bool log_failed_ = false;
+    // Whether the log so far ends with a line end, and whether its last line was cut short by
+    // a line of its own; the line end it still owes is then already there.
+    bool at_line_start_ = true;
+    bool line_cut_ = false;
+    RealClock clock_;
+    PosixSerialPort device_;
+    std::unique_ptr<TracedSerialPort> traced_;
+};
+
+}  // namespace velkor

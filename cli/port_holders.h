@@ -1,0 +1,33 @@
+// Which programs hold a serial device right now, found without opening it: opening a tty can
+// raise the modem lines of a USB adapter and so reset the board behind it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace velkor {
+
+enum class PortUse {
+    kFree,     // no process has it open, and every process could be seen
+    kHeld,     // `holders` have it open or locked
+    kUnknown,  // none seen, but the open files of some processes are hidden from this user
+};
+
+struct PortHolder {
+    pid_t pid = 0;
+    std::string program;  // its command name; empty when it could not be read
+};
+
+struct PortUseReport {
+    PortUse use = PortUse::kUnknown;
+    std::vector<PortHolder> holders;
+};
+
+// For each of `devices`, in the same order: the processes whose open files
+// (/proc/PID/fd) include it, and those holding a flock on it (/proc/locks, which every user
+// may read). A device that cannot be found is reported free of holders but unknown.
+std::vector<PortUseReport> FindPortHolders(const std::vector<std::string>& devices);
+
+}  // namespace velkor

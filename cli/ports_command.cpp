@@ -1,0 +1,139 @@
+#include "cli/ports_command.h"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/serial_devices.h"
+
+namespace velkor {
+namespace {
+
+constexpr int kPortsListed = 0;
+constexpr int kPortsNotListed = 1;
+
+std::string UseText(const PortUseReport& use) {
+    switch (use.use) {
+        case PortUse::kFree:
+            return "no";
+        case PortUse::kUnknown:
+            return "unknown (the open files of other users' programs are hidden from this one)";
+        case PortUse::kHeld:
+            break;
+    }
+    std::string text = "yes, by ";
+    for (std::size_t i = 0; i < use.holders.size(); ++i) {
+        const PortHolder& holder = use.holders[i];
+        if (i > 0) {
+            text += ", ";
+        }
+        text += holder.program.empty() ? std::string("a program") : holder.program;
+        text += " (pid ";
+        text += std::to_string(holder.pid);
+        text += ')';
+    }
+    return text;
+}
+
+void PrintText(const std::vector<SerialDevice>& devices) {
+    if (devices.empty()) {
+        std::printf("No serial device found.\n");
+        return;
+    }
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const SerialDevice& device = devices[i];
+        std::string text = i > 0 ? "\n" : "";
+        text += device.device;
+        text += "\n  by-id:  ";
+        text += device.by_id.empty() ? std::string("-") : device.by_id;
+        text += "\n  driver: ";
+        text += device.driver.empty() ? std::string("-") : device.driver;
+        if (device.usb) {
+            const UsbIdentity& usb = *device.usb;
+            text += "\n  usb:    ";
+            text += usb.vendor_id;
+            text += ':';
+            text += usb.product_id;
+            text += ", serial ";
+            text += usb.serial.empty() ? std::string("-") : usb.serial;
+            text += ", \"";
+            text += usb.product;
+            text += '"';
+        }
+        text += "\n  in use: ";
+        text += UseText(device.use);
+        text += '\n';
+        std::fputs(text.c_str(), stdout);
+    }
+}
+
+nlohmann::json TextOrNull(const std::string& text) {
+    return text.empty() ? nlohmann::json(nullptr) : nlohmann::json(text);
+}
+
+void PrintJson(const std::vector<SerialDevice>& devices) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const SerialDevice& device : devices) {
+        nlohmann::json entry = {
+            {"device", device.device},
+            {"by_id", TextOrNull(device.by_id)},
+            {"driver", TextOrNull(device.driver)},
+            {"usb", nullptr},
+            {"in_use", nullptr},
+            {"holders", nlohmann::json::array()},
+        };
+        if (device.usb) {
+            const UsbIdentity& usb = *device.usb;
+            entry["usb"] = {
+                {"vendor_id", usb.vendor_id},
+                {"product_id", usb.product_id},
+                {"serial", TextOrNull(usb.serial)},
+                {"product", TextOrNull(usb.product)},
+                {"manufacturer", TextOrNull(usb.manufacturer)},
+            };
+        }
+        if (device.use.use != PortUse::kUnknown) {
+            entry["in_use"] = device.use.use == PortUse::kHeld;
+        }
+        for (const PortHolder& holder : device.use.holders) {
+            entry["holders"].push_back({{"pid", holder.pid}, {"program", holder.program}});
+        }
+        list.push_back(std::move(entry));
+    }
+    // A product text is whatever the adapter says: bytes that are no UTF-8 are replaced
+    // rather than ending the listing.
+    std::cout << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+}  // namespace
+
+void AddPortsCommand(CLI::App& app, int& exit_code) {
+    auto json = std::make_shared<bool>(false);
+    CLI::App* command = app.add_subcommand(
+        "ports",
+        "List the serial devices of this machine: device, its /dev/serial/by-id/ name, driver, "
+        "for USB adapters vendor and product id, serial number and product text, and whether "
+        "another program holds it now. No device is opened and no byte is sent. Exit status: 0 "
+        "listed (also when there is none), 1 the devices could not be listed.");
+    command->add_flag("--json", *json, "the list as a JSON array on standard output");
+    command->callback([json, &exit_code] {
+        std::vector<SerialDevice> devices;
+        if (std::string error; !ListSerialDevices(devices, error)) {
+            std::fprintf(stderr, "velkor-flash: %s\n", error.c_str());
+            exit_code = kPortsNotListed;
+            return;
+        }
+        if (*json) {
+            PrintJson(devices);
+        } else {
+            PrintText(devices);
+        }
+        std::fflush(stdout);
+        exit_code = kPortsListed;
+    });
+}
+
+}  // namespace velkor
