@@ -2,11 +2,14 @@
 
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "cli/config_run.h"
+#include "cli/exit_codes.h"
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
+#include "cli/run_output.h"
 #include "cli/terminal_sink.h"
 #include "platform/clock.h"
 #include "platform/posix_serial_port.h"
@@ -45,6 +48,7 @@ std::string EntryNames(UnitOption option) {
 
 void AddConfigCommand(CLI::App& app, int& exit_code) {
     auto request = std::make_shared<ConfigRequest>();
+    auto record = std::make_shared<RecordOptions>();
     CLI::App* command = app.add_subcommand(
         "config",
         "Read the MCU's version and show the unit options it reports, one \"LABEL ENTRY\" line "
@@ -54,7 +58,8 @@ void AddConfigCommand(CLI::App& app, int& exit_code) {
         "DISABLE unless --rds is given. The log goes to standard error. Exit status: 0 shown "
         "(and written and acknowledged), 1 the MCU did not answer the version query, 2 the "
         "port could not be opened, 3 the MCU did not acknowledge the options, 4 a change names "
-        "an option this unit's command does not carry (nothing written), 64 bad usage.");
+        "an option this unit's command does not carry (nothing written), 7 the --record line "
+        "could not be written, 64 bad usage.");
     command->add_option("--port", request->device, "serial device, for example /dev/ttyUSB0")
         ->required()
         ->option_text("DEVICE");
@@ -77,11 +82,29 @@ void AddConfigCommand(CLI::App& app, int& exit_code) {
                 ""))
             ->option_text(flag.value_text);
     }
-    command->callback([request, &exit_code] {
-        TerminalSink sink(stderr);
-        RealClock clock;
-        PosixSerialPort port;
-        exit_code = RunConfig(port, clock, *request, std::cout, sink);
+    command
+        ->add_option("--record", record->file,
+                     "append the run's record to FILE as one JSON line (created when missing)")
+        ->option_text("FILE");
+    command->add_flag("--json", record->json,
+                      "print the run's record, with the options read and written, as one JSON "
+                      "object on standard output instead of the LABEL ENTRY lines");
+    command->callback([request, record, &exit_code] {
+        if (!RecordReady(*record)) {
+            exit_code = kExitRecordFailed;
+            return;
+        }
+        RunRecord facts;
+        int exit;
+        {
+            TerminalSink sink(stderr);
+            RealClock clock;
+            PosixSerialPort port;
+            std::ostringstream unshown;  // the object carries the options instead
+            exit =
+                RunConfig(port, clock, *request, record->json ? unshown : std::cout, sink, &facts);
+        }
+        exit_code = FinishRun(*record, facts, exit);
     });
 }
 

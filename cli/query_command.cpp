@@ -4,9 +4,11 @@
 #include <string>
 
 #include "cli/model_option.h"
+#include "cli/run_output.h"
 #include "cli/terminal_sink.h"
 #include "platform/clock.h"
 #include "platform/posix_serial_port.h"
+#include "record/session_facts.h"
 #include "session/update_session.h"
 
 namespace velkor {
@@ -15,17 +17,10 @@ namespace {
 struct QueryOptions {
     std::string port;
     AppType model = kAppTypeUndetermined;
+    RecordOptions record;
 };
 
-int RunQuery(const QueryOptions& options) {
-    TerminalSink sink(stderr);
-    RealClock clock;
-    PosixSerialPort port;
-    UpdateSession session(port, clock, {}, &sink);
-    session.state.app_type = options.model;
-    session.state.device = options.port;
-    session.context.port_source = kPortSourceCommandLine;
-
+int RunQuerySteps(UpdateSession& session, const QueryOptions& options, RunRecord& record) {
     // A device that cannot be opened has already been explained in the log.
     if (const int opened = session.OpenLink(); opened != kOpenOk) {
         if (opened != kOpenNoDevice) {
@@ -38,8 +33,10 @@ int RunQuery(const QueryOptions& options) {
         return kQueryNoVersion;
     }
     if (session.ReadChecksum() == kLinkOk) {
-        std::printf("%08X\n", session.context.replies.checksum);
-        std::fflush(stdout);
+        if (!options.record.json) {
+            std::printf("%08X\n", session.context.replies.checksum);
+            std::fflush(stdout);
+        }
     } else {
         std::fprintf(stderr, "velkor-flash: the MCU did not report its checksum\n");
     }
@@ -49,7 +46,41 @@ int RunQuery(const QueryOptions& options) {
         !text.empty() && text.back() != '\n') {
         session.report.AppendLog("\r\n");
     }
+    TakeUnitFacts(session, record);
     return kQueryOk;
+}
+
+const char* ResultWord(int exit) {
+    switch (exit) {
+        case kQueryOk:
+            return "ok";
+        case kQueryNoVersion:
+            return "no_version";
+        default:
+            return "port_failed";
+    }
+}
+
+int RunQuery(const QueryOptions& options) {
+    RunRecord record = StartRecord("query");
+    record.port = options.port;
+    record.model = options.model;
+    int exit;
+    {
+        TerminalSink sink(stderr);
+        RealClock clock;
+        PosixSerialPort port;
+        const std::uint32_t started_ms = clock.NowMs();
+        UpdateSession session(port, clock, {}, &sink);
+        session.state.app_type = options.model;
+        session.state.device = options.port;
+        session.context.port_source = kPortSourceCommandLine;
+        exit = RunQuerySteps(session, options, record);
+        record.duration_ms = clock.NowMs() - started_ms;
+    }
+    record.result = ResultWord(exit);
+    record.exit_code = exit;
+    return FinishRun(options.record, record, exit);
 }
 
 }  // namespace
@@ -66,6 +97,9 @@ void AddQueryCommand(CLI::App& app, int& exit_code) {
         ->required()
         ->option_text("DEVICE");
     AddModelOption(*command, options->model);
+    command->add_flag("--json", options->record.json,
+                      "print the texts and checksum the MCU reported as one JSON object on "
+                      "standard output instead of the checksum line");
     command->callback([options, &exit_code] { exit_code = RunQuery(*options); });
 }
 

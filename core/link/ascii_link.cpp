@@ -68,6 +68,10 @@ int CAsciiLink::QueryChecksum() {
     return ReadChecksumReply(kChecksumReplyTimeoutMs);
 }
 
+std::optional<std::uint32_t> CAsciiLink::ChecksumAsReplied(std::uint32_t checksum) const {
+    return AsciiChecksumAsRead(checksum);
+}
+
 int CAsciiLink::SendPrelude() {
     for (const auto& step : kAsciiPrelude) {
         WriteString(step.command);
