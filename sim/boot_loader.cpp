@@ -89,8 +89,11 @@ BootLoader::Outcome BootLoader::TakeData(const ReceivedRecord& record) {
         return outcome;
     }
     if (corrupt_ && number == *corrupt_) {
-        outcome.note = "fault: record " + std::to_string(number) + " at " + Hex(record.address) +
-                       " answered but not written";
+        outcome.note = "fault: record ";
+        outcome.note += std::to_string(number);
+        outcome.note += " at ";
+        outcome.note += Hex(record.address);
+        outcome.note += " answered but not written";
     } else if (!target_->Write(record.address, record.data)) {
         outcome.note =
             "record at " + Hex(record.address) + " outside the flash range: not answered";

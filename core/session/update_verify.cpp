@@ -115,8 +115,11 @@ VerifyOutcome VerifyUpdate(UpdateSession& session, std::uint32_t timeout_ms) {
         return outcome;
     }
     if (link->QueryChecksum() != kLinkOk) {
-        outcome.verdict =
-            session.context.stopping() ? VerifyVerdict::kStopped : VerifyVerdict::kNoChecksum;
+        if (session.context.stopping()) {
+            outcome.verdict = VerifyVerdict::kStopped;
+            return outcome;
+        }
+        outcome.verdict = VerifyVerdict::kNoChecksum;
         report.AppendLog("Verify FAILED: the MCU came back but did not report its checksum\r\n");
         return outcome;
     }

@@ -206,7 +206,9 @@ TEST(ConfigRecords, TwoRunsAtOnceAppendTwoWholeLines) {
     testing::TempDir dir;
     const std::string records = (dir.path() / "records.jsonl").string();
     Simulator first({"--model", "j5", "--family", "stm8"});
-    Simulator second({"--model", "r3360", "--family", "nec"});
+    // A version text byte that is no ASCII: the record must still be valid UTF-8.
+    Simulator second(
+        {"--model", "r3360", "--family", "nec", "--version-text", R"(3.10_NE_N_TV-_R3360\xE9)"});
     ASSERT_FALSE(first.device().empty() || second.device().empty());
     ProgramRun runs[2];
     std::thread other([&] {
@@ -232,6 +234,7 @@ TEST(ConfigRecords, TwoRunsAtOnceAppendTwoWholeLines) {
     EXPECT_EQ(written["options_written"]["TFT"], written["options_read"]["TFT"]);
     EXPECT_EQ(shown["port"], second.device());
     EXPECT_EQ(shown["result"], "shown");
+    EXPECT_EQ(shown["mcu_version_before"], "3.10_NE_N_TV-_R3360\u00E9");
     EXPECT_TRUE(shown["options_written"].is_null());
     EXPECT_EQ(shown["options_read"].size(), 2u) << shown;  // what an R3360 NEC unit reports
 }
