@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "cli/command_output.h"
@@ -10,6 +11,7 @@
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
+#include "cli/run_output.h"
 #include "platform/clock.h"
 #include "settings/option_lists.h"
 
@@ -46,6 +48,7 @@ std::string EntryNames(UnitOption option) {
 
 void AddConfigCommand(CLI::App& app, int& exit_code) {
     auto request = std::make_shared<ConfigRequest>();
+    auto record = std::make_shared<RecordOptions>();
     CLI::App* command = app.add_subcommand(
         "config",
         "Read the MCU's version and show the unit options it reports, one \"LABEL ENTRY\" line "
@@ -55,7 +58,8 @@ void AddConfigCommand(CLI::App& app, int& exit_code) {
         "DISABLE unless --rds is given. The log goes to standard error. Exit status: 0 shown "
         "(and written and acknowledged), 1 the MCU did not answer the version query, 2 the "
         "port could not be opened, 3 the MCU did not acknowledge the options, 4 a change names "
-        "an option this unit's command does not carry (nothing written), 64 bad usage.");
+        "an option this unit's command does not carry (nothing written), 7 the --record line "
+        "could not be written, 64 bad usage.");
     command->add_option("--port", request->device, "serial device, for example /dev/ttyUSB0")
         ->required()
         ->option_text("DEVICE");
@@ -78,16 +82,35 @@ void AddConfigCommand(CLI::App& app, int& exit_code) {
                 ""))
             ->option_text(flag.value_text);
     }
+    command
+        ->add_option("--record", record->file,
+                     "append the run's record to FILE as one JSON line (created when missing)")
+        ->option_text("FILE");
+    command->add_flag("--json", record->json,
+                      "print the run's record, with the options read and written, as one JSON "
+                      "object on standard output instead of the LABEL ENTRY lines");
     auto outputs = std::make_shared<OutputOptions>();
     AddOutputOptions(*command, *outputs);
-    command->callback([request, outputs, &exit_code] {
-        CommandOutput output(*outputs);
-        if (!output.Open({{request->device, "the serial device"}})) {
-            exit_code = kExitUsage;
+    command->callback([request, record, outputs, &exit_code] {
+        if (!RecordReady(*record)) {
+            exit_code = kExitRecordFailed;
             return;
         }
-        RealClock clock;
-        exit_code = RunConfig(output.port(), clock, *request, std::cout, output);
+        RunRecord facts;
+        int exit;
+        {
+            CommandOutput output(*outputs);
+            if (!output.Open(
+                    {{request->device, "the serial device"}, {record->file, "the record file"}})) {
+                exit_code = kExitUsage;
+                return;
+            }
+            RealClock clock;
+            std::ostringstream unshown;  // the object carries the options instead
+            exit = RunConfig(output.port(), clock, *request, record->json ? unshown : std::cout,
+                             output, &facts);
+        }
+        exit_code = FinishRun(*record, facts, exit);
     });
 }
 

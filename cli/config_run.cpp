@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "cli/family_options.h"
+#include "procedures/family_options.h"
+#include "record/session_facts.h"
 #include "session/update_session.h"
 #include "settings/option_lists.h"
 
@@ -54,13 +55,11 @@ std::optional<std::uint8_t> OptionIndex(UnitOption option, std::string_view name
     return std::nullopt;
 }
 
-int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std::ostream& out,
-              ReportSink& sink) {
+namespace {
+
+int RunConfigSteps(UpdateSession& session, const ConfigRequest& request, std::ostream& out,
+                   RunRecord& record) {
     const FamilyDescriptor* descriptor = FamilyOf(request.model, request.mcu);
-    UpdateSession session(port, clock, {}, &sink);
-    session.state.app_type = request.model;
-    session.state.device = request.device;
-    session.context.port_source = kPortSourceCommandLine;
     Report& report = session.report;
     if (descriptor == nullptr || session.links.Plain(request.model) == nullptr ||
         session.links.Select(request.model, request.mcu) == nullptr) {
@@ -98,6 +97,8 @@ int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std:
     options = {};
     session.current_link->DecodeOptions();
     const OptionSet reported = ReportedOptions(*descriptor);
+    record.mcu_version_before = std::string(session.context.replies.VersionText());
+    record.options_read = NameOptions(options, reported);
     for (const OptionList& list : kOptionLists) {
         if (reported[list.option]) {
             out << Describe(list.option, options[list.option]) << '\n';
@@ -123,7 +124,50 @@ int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std:
         // Nothing reports it, so the command sends the panel's default, as the tool does.
         report.AppendLog("RDS is not reported by the MCU: it is written as DISABLE.\r\n");
     }
+    record.options_written = NameOptions(options, carried);
     return session.current_link->WriteConfiguration() == 0 ? kConfigDone : kConfigNotWritten;
+}
+
+const char* ResultWord(int exit, bool written) {
+    switch (exit) {
+        case kConfigDone:
+            return written ? "configured" : "shown";
+        case kConfigNoVersion:
+            return "no_version";
+        case kConfigPortFailed:
+            return "port_failed";
+        case kConfigNotWritten:
+            return "not_written";
+        case kConfigNotCarried:
+            return "not_carried";
+        default:
+            return "failed";
+    }
+}
+
+}  // namespace
+
+int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std::ostream& out,
+              ReportSink& sink, RunRecord* record) {
+    RunRecord facts = StartRecord("config");
+    const std::uint32_t started_ms = clock.NowMs();
+    facts.port = request.device;
+    facts.model = request.model;
+    facts.family = request.mcu;
+
+    UpdateSession session(port, clock, {}, &sink);
+    session.state.app_type = request.model;
+    session.state.device = request.device;
+    session.context.port_source = kPortSourceCommandLine;
+    const int exit = RunConfigSteps(session, request, out, facts);
+
+    facts.duration_ms = clock.NowMs() - started_ms;
+    facts.result = ResultWord(exit, facts.options_written.has_value());
+    facts.exit_code = exit;
+    if (record != nullptr) {
+        *record = std::move(facts);
+    }
+    return exit;
 }
 
 }  // namespace velkor

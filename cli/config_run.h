@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "procedures/unit_options.h"
+#include "record/run_record.h"
 #include "report/report.h"
 #include "settings/unit_types.h"
 
@@ -39,8 +40,8 @@ struct ConfigRequest {
 std::optional<std::uint8_t> OptionIndex(UnitOption option, std::string_view name);
 
 // Runs on `port` with the log going to `sink`; the options, as "LABEL ENTRY" lines, go to
-// `out`. A ConfigExit.
+// `out`. A ConfigExit. What the run did goes to `record` when one is given.
 int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std::ostream& out,
-              ReportSink& sink);
+              ReportSink& sink, RunRecord* record = nullptr);
 
 }  // namespace velkor

@@ -4,6 +4,9 @@
 namespace velkor {
 
 inline constexpr int kExitOutputFailed = 4;
+// write and config: the run succeeded, but its --record line could not be written (or the
+// record file could not be opened, and nothing was done).
+inline constexpr int kExitRecordFailed = 7;
 inline constexpr int kExitUsage = 64;
 
 }  // namespace velkor

@@ -7,7 +7,9 @@
 #include "cli/exit_codes.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
+#include "cli/run_output.h"
 #include "platform/clock.h"
+#include "record/session_facts.h"
 #include "session/update_session.h"
 
 namespace velkor {
@@ -16,15 +18,10 @@ namespace {
 struct QueryOptions {
     std::string port;
     AppType model = kAppTypeUndetermined;
+    RecordOptions record;
 };
 
-int RunQuery(const QueryOptions& options, CommandOutput& output) {
-    RealClock clock;
-    UpdateSession session(output.port(), clock, {}, &output);
-    session.state.app_type = options.model;
-    session.state.device = options.port;
-    session.context.port_source = kPortSourceCommandLine;
-
+int RunQuerySteps(UpdateSession& session, const QueryOptions& options, RunRecord& record) {
     // A device that cannot be opened has already been explained in the log.
     if (const int opened = session.OpenLink(); opened != kOpenOk) {
         if (opened != kOpenNoDevice) {
@@ -39,8 +36,10 @@ int RunQuery(const QueryOptions& options, CommandOutput& output) {
         return kQueryNoVersion;
     }
     if (session.ReadChecksum() == kLinkOk) {
-        std::printf("%08X\n", session.context.replies.checksum);
-        std::fflush(stdout);
+        if (!options.record.json) {
+            std::printf("%08X\n", session.context.replies.checksum);
+            std::fflush(stdout);
+        }
     } else {
         session.report.AppendError("velkor-flash: the MCU did not report its checksum\r\n");
     }
@@ -50,7 +49,43 @@ int RunQuery(const QueryOptions& options, CommandOutput& output) {
         !text.empty() && text.back() != '\n') {
         session.report.AppendLog("\r\n");
     }
+    TakeUnitFacts(session, record);
     return kQueryOk;
+}
+
+const char* ResultWord(int exit) {
+    switch (exit) {
+        case kQueryOk:
+            return "ok";
+        case kQueryNoVersion:
+            return "no_version";
+        default:
+            return "port_failed";
+    }
+}
+
+int RunQuery(const QueryOptions& options, const OutputOptions& outputs) {
+    RunRecord record = StartRecord("query");
+    record.port = options.port;
+    record.model = options.model;
+    int exit;
+    {
+        CommandOutput output(outputs);
+        if (!output.Open({{options.port, "the serial device"}})) {
+            return kExitUsage;
+        }
+        RealClock clock;
+        const std::uint32_t started_ms = clock.NowMs();
+        UpdateSession session(output.port(), clock, {}, &output);
+        session.state.app_type = options.model;
+        session.state.device = options.port;
+        session.context.port_source = kPortSourceCommandLine;
+        exit = RunQuerySteps(session, options, record);
+        record.duration_ms = clock.NowMs() - started_ms;
+    }
+    record.result = ResultWord(exit);
+    record.exit_code = exit;
+    return FinishRun(options.record, record, exit);
 }
 
 }  // namespace
@@ -67,16 +102,12 @@ void AddQueryCommand(CLI::App& app, int& exit_code) {
         ->required()
         ->option_text("DEVICE");
     AddModelOption(*command, options->model);
+    command->add_flag("--json", options->record.json,
+                      "print the texts and checksum the MCU reported as one JSON object on "
+                      "standard output instead of the checksum line");
     auto outputs = std::make_shared<OutputOptions>();
     AddOutputOptions(*command, *outputs);
-    command->callback([options, outputs, &exit_code] {
-        CommandOutput output(*outputs);
-        if (!output.Open({{options->port, "the serial device"}})) {
-            exit_code = kExitUsage;
-            return;
-        }
-        exit_code = RunQuery(*options, output);
-    });
+    command->callback([options, outputs, &exit_code] { exit_code = RunQuery(*options, *outputs); });
 }
 
 }  // namespace velkor

@@ -1,6 +1,7 @@
 #include "cli/update_run.h"
 
 #include "cli/log_watch.h"
+#include "record/session_facts.h"
 #include "session/sequence_messages.h"
 #include "session/update_session.h"
 
@@ -20,13 +21,28 @@ void EndInformationLine(UpdateSession& session) {
     }
 }
 
-}  // namespace
+const char* ResultWord(int exit) {
+    switch (exit) {
+        case kWriteUpdated:
+            return "updated";
+        case kWriteNoVersion:
+            return "no_version";
+        case kWritePortFailed:
+            return "port_failed";
+        case kWriteNoFile:
+            return "no_file";
+        case kWriteNotConfirmed:
+            return "not_confirmed";
+        case kWriteProgramFailed:
+            return "program_failed";
+        case kWriteVerifyFailed:
+            return "verify_failed";
+        default:
+            return "failed";
+    }
+}
 
-int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, ReportSink& sink) {
-    UpdateSession session(port, clock, {}, &sink);
-    session.state.app_type = request.model;
-    session.state.device = request.device;
-    session.context.port_source = kPortSourceCommandLine;
+int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& record) {
     if (session.links.Plain(request.model) == nullptr ||
         session.links.Select(request.model, request.mcu) == nullptr) {
         return kWritePortFailed;  // the command line admits no such model or family
@@ -48,17 +64,20 @@ int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, Repo
     }
     session.ReadInformation();
     EndInformationLine(session);
+    TakeUnitFacts(session, record);
 
     session.state.mcu_type = request.mcu;
     session.programming.slave = request.slave ? 1 : 0;
     session.SelectFamily(request.mcu);
     session.state.firmware_path = request.file;
     if (session.LoadFirmware() != kLoadOk) {
+        TakeFileFacts(session, record);
         return kWriteNoFile;  // the reader has logged why
     }
     // The check only advises. On a command line nobody reads its warnings before the update
     // starts, so only its own word that the file fits lets the update go ahead.
     const FileVerdict verdict = session.CheckFirmware();
+    TakeFileFacts(session, record);
     if (session.programming.file_checksum_valid) {
         session.report.LogPrintf("File Checksum: %08X\r\n", session.programming.file_checksum);
     }
@@ -68,15 +87,53 @@ int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, Repo
             return kWriteNotConfirmed;
         }
         session.report.AppendLog(kLogForced);
+        record.forced = true;
     }
-    LogWatch watch(session.report);
-    const int programmed = session.Program();
-    if (!watch.at_line_start()) {
-        session.report.AppendLog(
-            "\r\n");  // after the status characters, the outcome on a line of its own
+    int programmed;
+    {
+        LogWatch watch(session.report);
+        programmed = session.Program();
+        if (!watch.at_line_start()) {
+            // After the status characters, the outcome on a line of its own.
+            session.report.AppendLog("\r\n");
+        }
     }
     session.report.AppendOutcome(programmed == 0 ? kLogUpdateComplete : kLogUpdateFail);
-    return programmed == 0 ? kWriteUpdated : kWriteProgramFailed;
+    if (programmed != 0) {
+        return kWriteProgramFailed;
+    }
+    if (!request.verify) {
+        record.verify_skipped = true;
+        return kWriteUpdated;
+    }
+    record.verify = VerifyUpdate(session, request.verify_timeout_ms);
+    return VerifyFailed(record.verify->verdict) ? kWriteVerifyFailed : kWriteUpdated;
+}
+
+}  // namespace
+
+int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, ReportSink& sink,
+              RunRecord* record) {
+    RunRecord facts = StartRecord("write");
+    const std::uint32_t started_ms = clock.NowMs();
+    facts.port = request.device;
+    facts.model = request.model;
+    facts.family = request.mcu;
+    facts.slave = request.slave;
+
+    UpdateSession session(port, clock, {}, &sink);
+    session.state.app_type = request.model;
+    session.state.device = request.device;
+    session.context.port_source = kPortSourceCommandLine;
+    const int exit = RunSteps(session, request, facts);
+
+    facts.duration_ms = clock.NowMs() - started_ms;
+    facts.result = ResultWord(exit);
+    facts.exit_code = exit;
+    if (record != nullptr) {
+        *record = std::move(facts);
+    }
+    return exit;
 }
 
 }  // namespace velkor

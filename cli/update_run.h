@@ -1,12 +1,15 @@
 // The tool's update sequence without its window, for velkor-flash write: queries, load, check,
-// and programming only when the check confirmed the file (or when forced).
+// programming only when the check confirmed the file (or when forced), then the verify.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/clock.h"
 #include "platform/serial_port.h"
+#include "record/run_record.h"
 #include "report/report.h"
+#include "session/update_verify.h"
 #include "settings/unit_types.h"
 
 namespace velkor {
@@ -19,6 +22,7 @@ enum WriteExit : int {
     kWriteNoFile = 3,         // the firmware file could not be loaded
     kWriteNotConfirmed = 4,   // the check did not confirm the file for this unit: not programmed
     kWriteProgramFailed = 5,  // programming broke off: "Update fail, please reset and try again"
+    kWriteVerifyFailed = 6,   // programmed, but the MCU did not come back with the file's checksum
 };
 
 struct UpdateRequest {
@@ -30,9 +34,14 @@ struct UpdateRequest {
     // found no description in it.
     bool force = false;
     std::string file;
+    // After "Update complete", wait for the MCU to come back and compare its checksum.
+    bool verify = true;
+    std::uint32_t verify_timeout_ms = kDefaultVerifyTimeoutMs;
 };
 
-// Runs the sequence on `port` with the log going to `sink`; a WriteExit.
-int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, ReportSink& sink);
+// Runs the sequence on `port` with the log going to `sink`; a WriteExit. What the run did goes
+// to `record` when one is given.
+int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, ReportSink& sink,
+              RunRecord* record = nullptr);
 
 }  // namespace velkor

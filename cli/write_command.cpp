@@ -7,6 +7,7 @@
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
+#include "cli/run_output.h"
 #include "cli/update_run.h"
 #include "platform/clock.h"
 
@@ -14,15 +15,20 @@ namespace velkor {
 
 void AddWriteCommand(CLI::App& app, int& exit_code) {
     auto request = std::make_shared<UpdateRequest>();
+    auto record = std::make_shared<RecordOptions>();
+    auto verify_seconds = std::make_shared<std::uint32_t>(kDefaultVerifyTimeoutMs / 1000);
     CLI::App* command = app.add_subcommand(
         "write",
         "Update the MCU's firmware as the tool does: version, checksum and information "
-        "queries, load and check of FILE, then programming with a progress bar. The log goes "
-        "to standard error. Programming starts only when the check confirms that the file is "
-        "for this unit, unless --force is given. Exit status: 0 updated, 1 the MCU did not "
-        "answer the version query, 2 the port could not be opened, 3 the file could not be "
-        "loaded, 4 the check did not confirm the file (nothing programmed), 5 programming "
-        "failed, 64 bad usage.");
+        "queries, load and check of FILE, then programming with a progress bar, then the "
+        "verify: wait for the MCU to come back from its reset and compare its checksum with "
+        "the file checksum. The log goes to standard error. Programming starts only when the "
+        "check confirms that the file is for this unit, unless --force is given. Exit status: "
+        "0 updated (and verified, where a comparison is possible), 1 the MCU did not answer the "
+        "version query, 2 the port could not be opened, 3 the file could not be loaded, 4 the "
+        "check did not confirm the file (nothing programmed), 5 programming failed, 6 the "
+        "verify failed (the MCU did not come back, or not with the file's checksum), 7 the "
+        "--record line could not be written, 64 bad usage.");
     command->add_option("--port", request->device, "serial device, for example /dev/ttyUSB0")
         ->required()
         ->option_text("DEVICE");
@@ -33,18 +39,44 @@ void AddWriteCommand(CLI::App& app, int& exit_code) {
     command->add_flag("--force", request->force,
                       "program even when the check warns that the file is not for this unit, "
                       "refuses it, or finds no description in it");
+    command->add_flag_callback(
+        "--no-verify", [request] { request->verify = false; },
+        "end after \"Update complete\", without waiting for the MCU to come back and comparing "
+        "its checksum");
+    command
+        ->add_option("--verify-timeout", *verify_seconds,
+                     "how long the verify waits for the MCU to come back (default 20)")
+        ->check(CLI::Range(1, 3600))
+        ->option_text("SECONDS");
+    command
+        ->add_option("--record", record->file,
+                     "append the run's record to FILE as one JSON line (created when missing)")
+        ->option_text("FILE");
+    command->add_flag("--json", record->json,
+                      "print the run's record as one JSON object on standard output at the end");
     command->add_option("FILE", request->file, "firmware file")->required();
     auto outputs = std::make_shared<OutputOptions>();
     AddOutputOptions(*command, *outputs);
-    command->callback([request, outputs, &exit_code] {
-        CommandOutput output(*outputs);
-        if (!output.Open(
-                {{request->file, "the firmware file"}, {request->device, "the serial device"}})) {
-            exit_code = kExitUsage;
+    command->callback([request, record, outputs, verify_seconds, &exit_code] {
+        if (!RecordReady(*record)) {
+            exit_code = kExitRecordFailed;
             return;
         }
-        RealClock clock;
-        exit_code = RunUpdate(output.port(), clock, *request, output);
+        request->verify_timeout_ms = *verify_seconds * 1000;
+        RunRecord facts;
+        int exit;
+        {
+            CommandOutput output(*outputs);
+            if (!output.Open({{request->file, "the firmware file"},
+                              {request->device, "the serial device"},
+                              {record->file, "the record file"}})) {
+                exit_code = kExitUsage;
+                return;
+            }
+            RealClock clock;
+            exit = RunUpdate(output.port(), clock, *request, output, &facts);
+        }
+        exit_code = FinishRun(*record, facts, exit);
     });
 }
 

@@ -23,6 +23,7 @@
 #include "gui/screen.h"
 #include "gui/tool_icon.h"
 #include "gui/update_type_dialog.h"
+#include "gui/window_record.h"
 #include "platform/text.h"
 #include "session/control_ids.h"
 #include "session/main_layout.h"
@@ -390,6 +391,10 @@ std::optional<TypeChoice> CUpdateToolDlg::RunTypeDialog(const TypeChoice& curren
 std::optional<std::string> CUpdateToolDlg::RunFileBrowser(const std::string& info_text) {
     return RunFirmwareFileBrowser(this, session_.state.mcu_type, info_text,
                                   session_.state.program_directory.string());
+}
+
+void CUpdateToolDlg::McuWriteEnded(McuWriteKind kind, int result, std::uint32_t took_ms) {
+    RecordWindowRun(session_, kind, result, took_ms);
 }
 
 void CUpdateToolDlg::Quit() {

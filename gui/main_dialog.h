@@ -70,6 +70,7 @@ class CUpdateToolDlg : public QDialog, public SequenceView, public ReportSink {
     UnitOptions SelectedUnitOptions() override;
     std::optional<TypeChoice> RunTypeDialog(const TypeChoice& current) override;
     std::optional<std::string> RunFileBrowser(const std::string& info_text) override;
+    void McuWriteEnded(McuWriteKind kind, int result, std::uint32_t took_ms) override;
 
     // Ends the dialog and shows the task bar again when it is hidden.
     void Quit();

@@ -46,6 +46,7 @@ BootLoader::BootLoader(const RecordFormat& format, std::string status, const Sim
       stop_after_(faults.stop_after_records),
       no_dot_after_(faults.no_dot_after_records),
       drop_after_(faults.drop_after_records),
+      corrupt_(faults.corrupt_record),
       reader_(format) {}
 
 void BootLoader::Start(FlashMemory& target) {
@@ -82,8 +83,18 @@ BootLoader::Outcome BootLoader::TakeData(const ReceivedRecord& record) {
         return outcome;
     }
     const std::uint64_t end = std::uint64_t{record.address} + record.data.size();
-    if (record.address < format_.range.begin || end > format_.range.end ||
-        !target_->Write(record.address, record.data)) {
+    if (record.address < format_.range.begin || end > format_.range.end) {
+        outcome.note =
+            "record at " + Hex(record.address) + " outside the flash range: not answered";
+        return outcome;
+    }
+    if (corrupt_ && number == *corrupt_) {
+        outcome.note = "fault: record ";
+        outcome.note += std::to_string(number);
+        outcome.note += " at ";
+        outcome.note += Hex(record.address);
+        outcome.note += " answered but not written";
+    } else if (!target_->Write(record.address, record.data)) {
         outcome.note =
             "record at " + Hex(record.address) + " outside the flash range: not answered";
         return outcome;

@@ -54,6 +54,7 @@ class BootLoader {
     std::optional<std::size_t> stop_after_;
     std::optional<std::size_t> no_dot_after_;
     std::optional<std::size_t> drop_after_;
+    std::optional<std::size_t> corrupt_;
     RecordReader reader_;
     FlashMemory* target_ = nullptr;
     std::size_t records_ = 0;

@@ -59,6 +59,10 @@ TimedBytes McuSimulator::Receive(std::span<const std::uint8_t> bytes, std::uint3
             }
         } else if (auto command = dialect_->Feed(byte)) {
             ++commands_handled_;
+            if (gone_) {
+                Log("fault: no return after the update, command not answered");
+                continue;
+            }
             Handle(*command, in_ns, out);
         }
     }
@@ -178,6 +182,10 @@ void McuSimulator::Conclude(const BootLoader::Outcome& outcome, std::uint64_t no
     }
     if (!programming()) {
         Log("programming mode left; MCU checksum " + Hex32(unit_.Checksum()));
+        if (faults_.no_return) {
+            gone_ = true;
+            Log("fault: the unit does not come back from its reset");
+        }
     }
 }
 

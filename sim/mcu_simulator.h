@@ -82,6 +82,8 @@ class McuSimulator {
     std::optional<std::uint64_t> boot_loader_drop_ns_;
     EventLog event_log_;
     bool drop_reported_ = false;
+    // The unit did not come back from the reset after an update: it takes no more commands.
+    bool gone_ = false;
     // Commands handled, and how many of them the reply faults have hit.
     std::size_t commands_handled_ = 0;
     std::size_t last_faulted_command_ = 0;

@@ -43,6 +43,11 @@ struct SimFaults {
     std::optional<std::size_t> stop_after_records;    // ... answers nothing more
     std::optional<std::size_t> no_dot_after_records;  // ... sends status without the '.'
     std::optional<std::size_t> drop_after_records;    // ... hangs the line up
+    // Record k is answered like every other, but its bytes never reach the flash.
+    std::optional<std::size_t> corrupt_record;
+    // After the end record the unit answers nothing more, as one that did not come back from
+    // its reset.
+    bool no_return = false;
 
     // The reply faults hit only the first this many commands in their scope; the unit answers
     // normally from then on, as one that has woken up.

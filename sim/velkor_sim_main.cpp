@@ -52,6 +52,8 @@ struct SimOptions {
     std::size_t stop_after_records = 0;
     std::size_t no_dot_after_records = 0;
     std::size_t drop_after_records = 0;
+    std::size_t corrupt_record = 0;
+    bool no_return = false;
     std::string symlink;
     bool verbose = false;
 };
@@ -158,6 +160,15 @@ void AddFaultOptions(CLI::App& app, SimOptions& options) {
                      "hang the line up 20 ms after the boot loader answered record K (0: "
                      "right after the entry command)")
         ->option_text("K");
+    faults
+        ->add_option("--corrupt-record", options.corrupt_record,
+                     "the boot loader answers record K as every other but drops its bytes, so "
+                     "the flash misses them")
+        ->check(CLI::PositiveNumber)
+        ->option_text("K");
+    faults->add_flag("--no-return", options.no_return,
+                     "after the end record of an update, answer nothing more (the unit does "
+                     "not come back from its reset)");
 }
 
 unsigned ScopeOf(const std::vector<std::string>& names) {
@@ -228,6 +239,10 @@ bool BuildConfig(const CLI::App& app, const SimOptions& options, SimConfig& conf
     if (group->count("--drop-after-records") != 0) {
         faults.drop_after_records = options.drop_after_records;
     }
+    if (group->count("--corrupt-record") != 0) {
+        faults.corrupt_record = options.corrupt_record;
+    }
+    faults.no_return = options.no_return;
     return true;
 }
 

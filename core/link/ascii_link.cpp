@@ -70,6 +70,10 @@ int CAsciiLink::QueryChecksum() {
     return ReadChecksumReply(kChecksumReplyTimeoutMs);
 }
 
+std::optional<std::uint32_t> CAsciiLink::ChecksumAsReplied(std::uint32_t checksum) const {
+    return AsciiChecksumAsRead(checksum);
+}
+
 int CAsciiLink::SendPrelude() {
     for (const auto& step : kAsciiPrelude) {
         NameCommand("prelude", step.command);

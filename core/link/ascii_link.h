@@ -20,6 +20,8 @@ class CAsciiLink : public CMcuLink {
     int SendPrelude() override;
     int QueryInformation() override;
     int QueryChecksum() override;
+    // The reply ends at the first value byte equal to CR: only the bytes before it arrive.
+    std::optional<std::uint32_t> ChecksumAsReplied(std::uint32_t checksum) const override;
 
   protected:
     int ReadVersionReply(std::uint32_t timeout_ms);

@@ -65,4 +65,21 @@ bool AsciiChecksumMatcher::Feed(std::uint8_t byte) {
     return false;
 }
 
+std::optional<std::uint32_t> AsciiChecksumAsRead(std::uint32_t checksum) {
+    std::uint32_t value = 0;
+    std::size_t count = 0;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const auto byte = static_cast<std::uint8_t>(checksum >> shift);
+        if (byte == kAsciiReplyEnd) {
+            break;
+        }
+        value = (value << 8) | byte;
+        ++count;
+    }
+    if (count == 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 }  // namespace velkor

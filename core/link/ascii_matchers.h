@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "link/ascii_commands.h"
 #include "link/mcu_replies.h"
@@ -45,5 +46,10 @@ class AsciiChecksumMatcher final : public ReplyMatcher {
     std::size_t tag_matched_ = 0;
     std::size_t count_ = 0;
 };
+
+// What AsciiChecksumMatcher reads from the reply of an MCU whose checksum is `checksum` (sent
+// as four bytes, most significant first): the bytes before the first one equal to CR; none
+// when that is the first, because the reply then never completes.
+std::optional<std::uint32_t> AsciiChecksumAsRead(std::uint32_t checksum);
 
 }  // namespace velkor

@@ -135,6 +135,9 @@ int CMcuLink::DecodeOptions() {
 int CMcuLink::QueryChecksum() {
     return 0;
 }
+std::optional<std::uint32_t> CMcuLink::ChecksumAsReplied(std::uint32_t checksum) const {
+    return checksum;
+}
 int CMcuLink::CheckFile(const std::uint8_t* /*image*/) {
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -72,6 +73,9 @@ class CMcuLink {
     virtual int WriteConfiguration();
     virtual int DecodeOptions();
     virtual int QueryChecksum();
+    // What QueryChecksum yields from an MCU whose checksum is `checksum`: the value itself
+    // here; none when the dialect's reply cannot carry it at all.
+    virtual std::optional<std::uint32_t> ChecksumAsReplied(std::uint32_t checksum) const;
     virtual int CheckFile(const std::uint8_t* image);
     virtual int Program(const std::uint8_t* image);
     // One byte as 0..255, or -1 when none came within `timeout_ms` or the read failed.

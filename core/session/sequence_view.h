@@ -2,6 +2,7 @@
 // the command line use their own.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,9 @@ struct TypeChoice {
     int mcu_type = 0;
     int slave = 0;
 };
+
+// What a write to the MCU gave it: the firmware ("Update") or the unit options ("APPLY").
+enum class McuWriteKind { kFirmware, kOptions };
 
 class SequenceView {
   public:
@@ -43,6 +47,10 @@ class SequenceView {
     // Runs the file browser with the MCU version text as its info line; the chosen path when
     // it ended with OPEN.
     virtual std::optional<std::string> RunFileBrowser(const std::string& info_text) = 0;
+
+    // A write to the MCU has ended with `result` (0 success) after `took_ms`; the window
+    // records it where its settings ask for a record. Nothing by default.
+    virtual void McuWriteEnded(McuWriteKind /*kind*/, int /*result*/, std::uint32_t /*took_ms*/) {}
 };
 
 }  // namespace velkor

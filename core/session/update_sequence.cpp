@@ -100,6 +100,8 @@ void UpdateSequence::OnWorkerReport(std::uint32_t command, int result) {
         case kCommandProgram:
             session_.report.AppendLog(result == 0 ? kLogUpdateComplete : kLogUpdateFail);
             programming_ = false;
+            view_.McuWriteEnded(McuWriteKind::kFirmware, result,
+                                session_.context.ElapsedSince(mcu_write_started_ms_));
             break;
         case kCommandReset:
             ResetStep();
@@ -130,6 +132,7 @@ void UpdateSequence::FamilyStep(int mcu_type) {
     session_.programming.unit_options = {};
     if (session_.current_link != nullptr) {
         session_.current_link->DecodeOptions();
+        session_.reported_options = session_.programming.unit_options;
     }
     view_.ShowUnitOptions(session_.programming.unit_options);
 
@@ -208,6 +211,7 @@ void UpdateSequence::OnUpdate() {
         view_.EnableControl(id, false);
     }
     programming_ = true;
+    mcu_write_started_ms_ = session_.context.clock.NowMs();
     Command(kCommandProgram);
 }
 
@@ -223,8 +227,11 @@ void UpdateSequence::OnApply() {
     session_.programming.unit_options = view_.SelectedUnitOptions();
     if (session_.current_link != nullptr) {
         configuring_ = true;
-        session_.current_link->WriteConfiguration();
+        mcu_write_started_ms_ = session_.context.clock.NowMs();
+        const int result = session_.current_link->WriteConfiguration();
         configuring_ = false;
+        view_.McuWriteEnded(McuWriteKind::kOptions, result,
+                            session_.context.ElapsedSince(mcu_write_started_ms_));
     }
 }
 

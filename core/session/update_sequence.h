@@ -49,6 +49,8 @@ class UpdateSequence {
     SequenceView& view_;
     bool programming_ = false;
     bool configuring_ = false;
+    // When the write to the MCU under way started, on the session's clock.
+    std::uint32_t mcu_write_started_ms_ = 0;
 };
 
 }  // namespace velkor

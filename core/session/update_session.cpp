@@ -83,7 +83,11 @@ int UpdateSession::ReadChecksum() {
     if (!context.Pause(kChecksumPauseMs)) {
         return kLinkTimedOut;  // stopped: the report goes nowhere
     }
-    return current_link->QueryChecksum();
+    const int result = current_link->QueryChecksum();
+    if (result == kLinkOk) {
+        reported_checksum = context.replies.checksum;
+    }
+    return result;
 }
 
 int UpdateSession::ReadInformation() {
@@ -136,6 +140,8 @@ void UpdateSession::Reset() {
     if (current_link != nullptr) {
         current_link->Close();
     }
+    reported_checksum.reset();
+    reported_options.reset();
 }
 
 }  // namespace velkor

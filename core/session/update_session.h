@@ -3,6 +3,9 @@
 // start-up; tests build a fresh one on a fake port and virtual time.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "image/hex_image.h"
 #include "image/s19_image.h"
 #include "link/link_context.h"
@@ -42,7 +45,7 @@ struct UpdateSession {
     int OpenLink();
     int OpenModelLink();
     int ReadVersion();
-    // After the 500 ms pause, the checksum query.
+    // After the 500 ms pause, the checksum query; a success also sets `reported_checksum`.
     int ReadChecksum();
     // The prelude, the 100 ms pause, the information query.
     int ReadInformation();
@@ -56,7 +59,7 @@ struct UpdateSession {
     FileVerdict CheckFirmware();
     // Programs the loaded image through the current link: 0 success.
     int Program();
-    // Closes the current link, if any.
+    // Closes the current link, if any, and forgets what the MCU reported.
     void Reset();
 
     Report report;  // the log and progress of this session alone
@@ -68,6 +71,11 @@ struct UpdateSession {
     ToolState state;
     CMcuLink* current_link = nullptr;
     CFirmwareImage* current_image = nullptr;
+    // What the MCU reported before anything was written to it, for the record of the run:
+    // the checksum of the last successful checksum query (a failed one keeps it, as the
+    // checksum display does) and the unit options decoded from its version text.
+    std::optional<std::uint32_t> reported_checksum;
+    std::optional<UnitOptions> reported_options;
 };
 
 }  // namespace velkor

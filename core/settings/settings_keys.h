@@ -17,7 +17,12 @@ inline constexpr std::string_view kMcuSlaveKey = "McuSlave";
 // Firmware file in the program directory, flashed without user action. Read only.
 inline constexpr std::string_view kFireFileKey = "FireFile";
 
-// Characters of "FireFile" that are read.
+// A file in the program directory to which the window appends a record line after each update
+// and each APPLY; without it no record is kept. Read only.
+inline constexpr std::string_view kRecordFileKey = "RecordFile";
+
+// Characters of "FireFile" and of "RecordFile" that are read.
 inline constexpr std::size_t kFireFileCapacity = 100;
+inline constexpr std::size_t kRecordFileCapacity = 100;
 
 }  // namespace velkor

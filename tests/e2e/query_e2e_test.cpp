@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <numeric>
 #include <regex>
 #include <sstream>
@@ -80,6 +81,18 @@ TEST_P(QueryAgainstSimulator, PrintsTheLogAndTheChecksumOfTheSimulatedFlash) {
     EXPECT_EQ(run.err,
               "======== MCU Version ========\nUNIT V4.01\n"
               "======== MCU Information ========\nINFO 7\n");
+
+    // --json: the same facts as one object, in place of the checksum line.
+    const ProgramRun json = RunToEnd(
+        {kFlashProgram, "query", "--port", sim.device(), "--model", param.model, "--json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto object = nlohmann::json::parse(json.out);
+    EXPECT_EQ(object["command"], "query");
+    EXPECT_EQ(object["mcu_checksum_before"].get<std::string>() + "\n", Hex8(expected));
+    EXPECT_EQ(object["mcu_version_before"], "UNIT V4.01");
+    EXPECT_EQ(object["mcu_information_before"], "INFO 7\r\n");
+    EXPECT_EQ(object["result"], "ok");
+    EXPECT_EQ(json.err, run.err);
 
     sim.process().Signal(SIGTERM);
     EXPECT_EQ(sim.process().Wait(kRunTimeout), 0);

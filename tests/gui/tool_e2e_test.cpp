@@ -9,6 +9,7 @@
 #include <QTreeWidget>
 #include <chrono>
 #include <functional>
+#include <nlohmann/json.hpp>
 
 #include <QComboBox>
 #include <QProgressBar>
@@ -183,7 +184,7 @@ class ToolEndToEndTest : public QObject {
         testing::TempDir out;
         const std::string flash = (out.path() / "flash.bin").string();
         Simulator sim({"--model", "j5", "--family", "m3", "--flash-out", flash});
-        ToolRun tool(Settings(sim.device(), "FireFile=fw.hex\r\n"));
+        ToolRun tool(Settings(sim.device(), "FireFile=fw.hex\r\nRecordFile=records.jsonl\r\n"));
         const std::string firmware = (tool.dir.path() / "fw.hex").string();
         QCOMPARE(testing::RunProcess(
                      {kSimProgram, "firmware", "--model", "j5", "--family", "m3", "-o", firmware}),
@@ -197,6 +198,16 @@ class ToolEndToEndTest : public QObject {
             QVERIFY(!tool.Control(id)->isEnabled());
         }
         QCOMPARE(Text(tool, kIdFileChecksum).size(), 8);
+        // "RecordFile" names the file the record line is appended to, beside the program.
+        const std::string line = testing::TempDir::Read(tool.dir.path() / "records.jsonl");
+        QVERIFY(line.ends_with("\n"));
+        const auto record = nlohmann::json::parse(line);
+        QVERIFY(record["command"] == "update");
+        QVERIFY(record["result"] == "updated");
+        QVERIFY(record["port"] == sim.device());
+        QVERIFY(record["file_checksum"] == Text(tool, kIdFileChecksum).toStdString());
+        QVERIFY(record["mcu_checksum_before"] == Text(tool, kIdMcuChecksum).toStdString());
+        QVERIFY(record["verify"].is_null());  // the window does not verify
 
         QCOMPARE(sim.Stop(), std::optional<int>(0));  // the simulator saves its flash as it ends
         Report report;
@@ -282,7 +293,7 @@ class ToolEndToEndTest : public QObject {
 
     void ApplyWritesTheOptionsTheUnitReportsNext() {
         Simulator sim({"--model", "j5", "--family", "m3"});
-        ToolRun tool(Settings(sim.device()));
+        ToolRun tool(Settings(sim.device(), "RecordFile=/records.jsonl\r\n"));
         QTRY_COMPARE_WITH_TIMEOUT(Text(tool, kIdTypeDisplay), QStringLiteral("M3-J5"), kTimeoutMs);
         QVERIFY(List(tool, kIdTftList)->isVisible());  // the full panel
         QCOMPARE(List(tool, kIdRadioList)->currentText(), QStringLiteral("OSPREN"));
@@ -291,6 +302,12 @@ class ToolEndToEndTest : public QObject {
         QTest::mouseClick(tool.Control(kIdApply), Qt::LeftButton);
         QVERIFY(tool.Log().endsWith(QStringLiteral("config complete, MCU will auto reset\r\n")));
         QCOMPARE(qobject_cast<QProgressBar*>(tool.Control(kIdProgress))->value(), 100);
+        // A leading slash still names a file beside the program.
+        const auto record =
+            nlohmann::json::parse(testing::TempDir::Read(tool.dir.path() / "records.jsonl"));
+        QVERIFY(record["command"] == "apply" && record["result"] == "configured");
+        QVERIFY(record["options_read"]["TV"] == "NULL");
+        QVERIFY(record["options_written"]["TV"] == "DVBT");
 
         // The technician starts again from the TYPE display: the unit reports the new options.
         AnswerNextModal<CUpdateType>([](CUpdateType* dialog) { Tap(dialog, CUpdateType::kIdOk); });

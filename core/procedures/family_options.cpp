@@ -1,4 +1,4 @@
-#include "cli/family_options.h"
+#include "procedures/family_options.h"
 
 #include "procedures/family_table.h"
 

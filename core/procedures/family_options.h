@@ -1,5 +1,5 @@
 // Which unit options a family reports in its version text, and which its option command
-// carries, for the model and MCU family a command line names.
+// carries: what velkor-flash config shows and writes, and what a record of the run names.
 #pragma once
 
 #include <bitset>

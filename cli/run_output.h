@@ -1,0 +1,25 @@
+// What velkor-flash does with the record of a run: --record appends it to a file as one JSON
+// line, --json prints it on standard output in place of the human summary.
+#pragma once
+
+#include <string>
+
+#include "record/run_record.h"
+
+namespace velkor {
+
+struct RecordOptions {
+    std::string file;  // empty: no record file
+    bool json = false;
+};
+
+// Before the run: false, with the reason on standard error, when the record file cannot be
+// opened, so that no unit is changed without its record.
+bool RecordReady(const RecordOptions& options);
+
+// After the run that ended with `exit`: appends the record line and prints the JSON object as
+// asked. The exit status: `exit`, or kExitRecordFailed when the run succeeded but its record
+// could not be written (a failed run keeps its own status; the message says the rest).
+int FinishRun(const RecordOptions& options, const RunRecord& record, int exit);
+
+}  // namespace velkor
