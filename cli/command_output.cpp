@@ -16,7 +16,10 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
-CommandOutput::CommandOutput(const OutputOptions& options) : options_(options), terminal_(stderr) {
+CommandOutput::CommandOutput(const OutputOptions& options, ReportSink* screen)
+    : options_(options),
+      own_screen_(screen == nullptr ? std::make_unique<TerminalSink>(stderr) : nullptr),
+      screen_(screen == nullptr ? own_screen_.get() : screen) {
     if (options_.trace) {
         traced_ = std::make_unique<TracedSerialPort>(
             device_, clock_, [this](std::string_view line) { AppendLine(line); });
@@ -84,13 +87,13 @@ void CommandOutput::AppendMarked(std::string_view text, LogKind kind) {
 
 void CommandOutput::ResetProgress(int maximum) {
     if (!options_.quiet) {
-        terminal_.ResetProgress(maximum);
+        screen_->ResetProgress(maximum);
     }
 }
 
 void CommandOutput::SetProgress(int position) {
     if (!options_.quiet) {
-        terminal_.SetProgress(position);
+        screen_->SetProgress(position);
     }
 }
 
@@ -109,7 +112,7 @@ void CommandOutput::Append(std::string_view text, const LogKind* kind) {
     line_cut_ = false;
     at_line_start_ = plain.back() == '\n';
     if (!options_.quiet || kind != nullptr) {
-        terminal_.AppendText(plain);
+        screen_->AppendText(plain);
     }
     ToLogFile(plain);
 }
@@ -126,7 +129,7 @@ void CommandOutput::AppendLine(std::string_view line) {
         plain += '\n';
     }
     at_line_start_ = true;
-    terminal_.AppendText(plain);
+    screen_->AppendText(plain);
     ToLogFile(plain);
 }
 
@@ -143,7 +146,7 @@ void CommandOutput::ToLogFile(std::string_view plain) {
         message += ": ";
         message += std::strerror(errno);
         message += '\n';
-        terminal_.AppendText(message);
+        screen_->AppendText(message);
     }
 }
 

@@ -31,7 +31,9 @@ struct KeptFile {
 // session's thread; sessions side by side each have their own.
 class CommandOutput final : public ReportSink {
   public:
-    explicit CommandOutput(const OutputOptions& options);
+    // What would go to standard error goes to `screen` instead when one is given (a unit's
+    // line among several).
+    explicit CommandOutput(const OutputOptions& options, ReportSink* screen = nullptr);
     ~CommandOutput() override;
     CommandOutput(const CommandOutput&) = delete;
     CommandOutput& operator=(const CommandOutput&) = delete;
@@ -56,7 +58,8 @@ class CommandOutput final : public ReportSink {
     void ToLogFile(std::string_view plain);
 
     const OutputOptions options_;
-    TerminalSink terminal_;
+    std::unique_ptr<TerminalSink> own_screen_;
+    ReportSink* screen_;
     std::mutex mutex_;
     std::FILE* log_ = nullptr;
     bool log_failed_ = false;

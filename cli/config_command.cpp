@@ -11,7 +11,9 @@
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
+#include "cli/port_options.h"
 #include "cli/run_output.h"
+#include "cli/several_ports.h"
 #include "platform/clock.h"
 #include "settings/option_lists.h"
 
@@ -44,6 +46,40 @@ std::string EntryNames(UnitOption option) {
     return names;
 }
 
+std::string ConfigFailure(int exit) {
+    switch (exit) {
+        case kConfigNoVersion:
+            return "the MCU did not answer the version query";
+        case kConfigPortFailed:
+            return "the port could not be opened";
+        case kConfigNotWritten:
+            return "the MCU did not acknowledge the options";
+        case kConfigNotCarried:
+            return "the unit's command does not carry a changed option";
+        case kExitRecordFailed:
+            return "the record could not be written";
+        default:
+            return "failed";
+    }
+}
+
+// The same options written to every unit, all at once.
+int ConfigSeveral(const std::vector<std::string>& devices, const ConfigRequest& request,
+                  const OutputOptions& outputs, const RecordOptions& record) {
+    SeveralPorts several{
+        devices, outputs, record, {{record.file, "the record file"}}, ConfigFailure};
+    for (const std::string& device : devices) {
+        several.kept.push_back({device, "a serial device"});
+    }
+    return RunOnSeveralPorts(several, [&request](UnitRunContext& unit) {
+        ConfigRequest mine = request;
+        mine.device = unit.device;
+        unit.show_stage("options");
+        RealClock clock;
+        return RunConfig(unit.output.port(), clock, mine, unit.out, unit.output, &unit.record);
+    });
+}
+
 }  // namespace
 
 void AddConfigCommand(CLI::App& app, int& exit_code) {
@@ -59,10 +95,12 @@ void AddConfigCommand(CLI::App& app, int& exit_code) {
         "(and written and acknowledged), 1 the MCU did not answer the version query, 2 the "
         "port could not be opened, 3 the MCU did not acknowledge the options, 4 a change names "
         "an option this unit's command does not carry (nothing written), 7 the --record line "
-        "could not be written, 64 bad usage.");
-    command->add_option("--port", request->device, "serial device, for example /dev/ttyUSB0")
-        ->required()
-        ->option_text("DEVICE");
+        "could not be written, 64 bad usage. With --port given more than once (or "
+        "--ports-from), the same options are written to every unit at the same time; each "
+        "unit's LABEL ENTRY lines carry its port, a summary table follows, and the exit status "
+        "is the highest among the units.");
+    auto ports = std::make_shared<PortOptions>();
+    AddPortOptions(*command, *ports);
     AddModelOption(*command, request->model);
     AddMcuOption(*command, request->mcu);
     for (const OptionFlag& flag : kFlags) {
@@ -91,11 +129,21 @@ void AddConfigCommand(CLI::App& app, int& exit_code) {
                       "object on standard output instead of the LABEL ENTRY lines");
     auto outputs = std::make_shared<OutputOptions>();
     AddOutputOptions(*command, *outputs);
-    command->callback([request, record, outputs, &exit_code] {
+    command->callback([request, ports, record, outputs, &exit_code] {
+        const std::vector<std::string> devices = GatherPorts(ports->ports, ports->ports_from);
+        if (devices.empty()) {
+            exit_code = kExitUsage;
+            return;
+        }
         if (!RecordReady(*record)) {
             exit_code = kExitRecordFailed;
             return;
         }
+        if (devices.size() > 1) {
+            exit_code = ConfigSeveral(devices, *request, *outputs, *record);
+            return;
+        }
+        request->device = devices.front();
         RunRecord facts;
         int exit;
         {

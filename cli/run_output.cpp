@@ -17,22 +17,28 @@ bool RecordReady(const RecordOptions& options) {
     return true;
 }
 
-int FinishRun(const RecordOptions& options, const RunRecord& record, int exit) {
-    nlohmann::ordered_json object = RecordJson(record);
+RecordedRun RecordRun(const RecordOptions& options, const RunRecord& record, int exit) {
+    RecordedRun run{RecordJson(record), exit};
     std::string error;
-    bool recorded = true;
-    if (!options.file.empty() && !AppendRecord(options.file, RecordLine(object), error)) {
-        recorded = false;
-        std::fprintf(stderr, "velkor-flash: %s (the run itself ended: %s)\n", error.c_str(),
-                     record.result.c_str());
-        object["record_error"] = error;
+    if (!options.file.empty() && !AppendRecord(options.file, RecordLine(run.object), error)) {
+        std::fprintf(stderr, "velkor-flash: %s (the run on %s itself ended: %s)\n", error.c_str(),
+                     record.port.c_str(), record.result.c_str());
+        run.object["record_error"] = error;
+        if (exit == 0) {
+            run.exit = kExitRecordFailed;
+        }
     }
+    return run;
+}
+
+int FinishRun(const RecordOptions& options, const RunRecord& record, int exit) {
+    const RecordedRun run = RecordRun(options, record, exit);
     if (options.json) {
-        const std::string line = RecordLine(object);
+        const std::string line = RecordLine(run.object);
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fflush(stdout);
     }
-    return recorded || exit != 0 ? exit : kExitRecordFailed;
+    return run.exit;
 }
 
 }  // namespace velkor

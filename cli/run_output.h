@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "record/record_json.h"
 #include "record/run_record.h"
 
 namespace velkor {
@@ -16,6 +17,14 @@ struct RecordOptions {
 // Before the run: false, with the reason on standard error, when the record file cannot be
 // opened, so that no unit is changed without its record.
 bool RecordReady(const RecordOptions& options);
+
+// After the run that ended with `exit`: appends the record line as asked, and returns its JSON
+// object with the exit status below.
+struct RecordedRun {
+    nlohmann::ordered_json object;
+    int exit = 0;
+};
+RecordedRun RecordRun(const RecordOptions& options, const RunRecord& record, int exit);
 
 // After the run that ended with `exit`: appends the record line and prints the JSON object as
 // asked. The exit status: `exit`, or kExitRecordFailed when the run succeeded but its record

@@ -25,7 +25,11 @@ StatusBoard::StatusBoard(std::FILE* out, std::vector<std::string> ports)
     for (const auto& port : ports_) {
         port_width_ = std::max(port_width_, port.size());
     }
+}
+
+void StatusBoard::Start() {
     std::lock_guard lock(mutex_);
+    started_ = true;
     Redraw();
 }
 
@@ -35,7 +39,9 @@ void StatusBoard::Show(std::size_t row, std::string_view stage) {
         return;
     }
     stages_[row] = stage;
-    Redraw();
+    if (started_) {
+        Redraw();
+    }
 }
 
 void StatusBoard::Redraw() {

@@ -11,13 +11,14 @@ namespace velkor {
 
 class StatusBoard {
   public:
-    // Draws a line for each port, in this order, below the cursor.
+    // A line for each port, in this order; drawn below the cursor from Start() on.
     StatusBoard(std::FILE* out, std::vector<std::string> ports);
     // Leaves the cursor below the board.
     ~StatusBoard() = default;
     StatusBoard(const StatusBoard&) = delete;
     StatusBoard& operator=(const StatusBoard&) = delete;
 
+    void Start();
     // Shows `stage` on the line of port number `row`; callable from any thread.
     void Show(std::size_t row, std::string_view stage);
 
@@ -29,6 +30,7 @@ class StatusBoard {
     std::vector<std::string> ports_;
     std::vector<std::string> stages_;
     std::size_t port_width_ = 0;
+    bool started_ = false;
     bool drawn_ = false;
 };
 

@@ -43,6 +43,11 @@ const char* ResultWord(int exit) {
 }
 
 int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& record) {
+    const auto stage = [&request](std::string_view name) {
+        if (request.on_stage) {
+            request.on_stage(name);
+        }
+    };
     if (session.links.Plain(request.model) == nullptr ||
         session.links.Select(request.model, request.mcu) == nullptr) {
         return kWritePortFailed;  // the command line admits no such model or family
@@ -56,12 +61,15 @@ int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& re
         }
         return kWritePortFailed;
     }
+    stage("version");
     if (session.ReadVersion() != kLinkOk) {
         return kWriteNoVersion;
     }
+    stage("checksum");
     if (session.ReadChecksum() == kLinkOk) {
         session.report.LogPrintf("MCU Checksum: %08X\r\n", session.context.replies.checksum);
     }
+    stage("information");
     session.ReadInformation();
     EndInformationLine(session);
     TakeUnitFacts(session, record);
@@ -70,6 +78,7 @@ int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& re
     session.programming.slave = request.slave ? 1 : 0;
     session.SelectFamily(request.mcu);
     session.state.firmware_path = request.file;
+    stage("check");
     if (session.LoadFirmware() != kLoadOk) {
         TakeFileFacts(session, record);
         return kWriteNoFile;  // the reader has logged why
@@ -89,6 +98,7 @@ int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& re
         session.report.AppendLog(kLogForced);
         record.forced = true;
     }
+    stage("programming");
     int programmed;
     {
         LogWatch watch(session.report);
@@ -106,6 +116,7 @@ int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& re
         record.verify_skipped = true;
         return kWriteUpdated;
     }
+    stage("verifying");
     record.verify = VerifyUpdate(session, request.verify_timeout_ms);
     return VerifyFailed(record.verify->verdict) ? kWriteVerifyFailed : kWriteUpdated;
 }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/clock.h"
 #include "platform/serial_port.h"
@@ -37,6 +39,9 @@ struct UpdateRequest {
     // After "Update complete", wait for the MCU to come back and compare its checksum.
     bool verify = true;
     std::uint32_t verify_timeout_ms = kDefaultVerifyTimeoutMs;
+    // Told the name of each stage as it begins ("version", "checksum", "information", "check",
+    // "programming", "verifying"), for a status line; may be empty.
+    std::function<void(std::string_view stage)> on_stage = nullptr;
 };
 
 // Runs the sequence on `port` with the log going to `sink`; a WriteExit. What the run did goes

@@ -7,11 +7,55 @@
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
+#include "cli/port_options.h"
 #include "cli/run_output.h"
+#include "cli/several_ports.h"
 #include "cli/update_run.h"
 #include "platform/clock.h"
 
 namespace velkor {
+namespace {
+
+std::string WriteFailure(int exit) {
+    switch (exit) {
+        case kWriteNoVersion:
+            return "the MCU did not answer the version query";
+        case kWritePortFailed:
+            return "the port could not be opened";
+        case kWriteNoFile:
+            return "the file could not be loaded";
+        case kWriteNotConfirmed:
+            return "the check did not confirm the file";
+        case kWriteProgramFailed:
+            return "programming failed";
+        case kWriteVerifyFailed:
+            return "the verify failed";
+        case kExitRecordFailed:
+            return "the record could not be written";
+        default:
+            return "failed";
+    }
+}
+
+// The same file, model, family and options on every unit, all at once.
+int WriteSeveral(const std::vector<std::string>& devices, const UpdateRequest& request,
+                 const OutputOptions& outputs, const RecordOptions& record) {
+    SeveralPorts several{
+        devices, outputs, record, {{request.file, "the firmware file"}}, WriteFailure};
+    several.kept.push_back({record.file, "the record file"});
+    for (const std::string& device : devices) {
+        several.kept.push_back({device, "a serial device"});
+    }
+    return RunOnSeveralPorts(several, [&request](UnitRunContext& unit) {
+        UpdateRequest mine = request;
+        mine.device = unit.device;
+        mine.on_stage = unit.show_stage;
+        RealClock clock;
+        return RunUpdate(unit.output.port(), clock, mine, unit.output, &unit.record);
+    });
+}
+
+}  // namespace
 
 void AddWriteCommand(CLI::App& app, int& exit_code) {
     auto request = std::make_shared<UpdateRequest>();
@@ -28,10 +72,15 @@ void AddWriteCommand(CLI::App& app, int& exit_code) {
         "version query, 2 the port could not be opened, 3 the file could not be loaded, 4 the "
         "check did not confirm the file (nothing programmed), 5 programming failed, 6 the "
         "verify failed (the MCU did not come back, or not with the file's checksum), 7 the "
-        "--record line could not be written, 64 bad usage.");
-    command->add_option("--port", request->device, "serial device, for example /dev/ttyUSB0")
-        ->required()
-        ->option_text("DEVICE");
+        "--record line could not be written, 64 bad usage. With --port given more than once (or "
+        "--ports-from), every unit is updated with the same file and options at the same "
+        "time, each on its own session: on a terminal a status line per unit, otherwise each "
+        "log line carries its port; --log then names a folder with a log file per unit; at "
+        "the end a summary table (or, with --json, an array of the units' objects), and the "
+        "exit status is 0 when every unit was updated, otherwise the highest among the units. "
+        "Two names of one device are refused before anything is sent.");
+    auto ports = std::make_shared<PortOptions>();
+    AddPortOptions(*command, *ports);
     AddModelOption(*command, request->model);
     AddMcuOption(*command, request->mcu);
     command->add_flag("--slave", request->slave,
@@ -57,12 +106,22 @@ void AddWriteCommand(CLI::App& app, int& exit_code) {
     command->add_option("FILE", request->file, "firmware file")->required();
     auto outputs = std::make_shared<OutputOptions>();
     AddOutputOptions(*command, *outputs);
-    command->callback([request, record, outputs, verify_seconds, &exit_code] {
+    command->callback([request, ports, record, outputs, verify_seconds, &exit_code] {
+        const std::vector<std::string> devices = GatherPorts(ports->ports, ports->ports_from);
+        if (devices.empty()) {
+            exit_code = kExitUsage;
+            return;
+        }
         if (!RecordReady(*record)) {
             exit_code = kExitRecordFailed;
             return;
         }
         request->verify_timeout_ms = *verify_seconds * 1000;
+        if (devices.size() > 1) {
+            exit_code = WriteSeveral(devices, *request, *outputs, *record);
+            return;
+        }
+        request->device = devices.front();
         RunRecord facts;
         int exit;
         {

@@ -1,0 +1,19 @@
+#include "cli/port_options.h"
+
+namespace velkor {
+
+void AddPortOptions(CLI::App& command, PortOptions& options) {
+    command
+        .add_option("--port", options.ports,
+                    "serial device of the unit, for example /dev/ttyUSB0 or a "
+                    "/dev/serial/by-id/ name; once per unit to work on several units at once")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->option_text("DEVICE");
+    command
+        .add_option("--ports-from", options.ports_from,
+                    "the units' serial devices, one a line ('#' begins a comment)")
+        ->option_text("FILE");
+}
+
+}  // namespace velkor

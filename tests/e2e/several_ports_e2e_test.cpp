@@ -1,0 +1,104 @@
+// velkor-flash on several simulated units at once, each a velkor-sim of its own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_programs.h"
+#include "support/temp_dir.h"
+
+namespace velkor {
+namespace {
+
+using testing::kFlashProgram;
+using testing::kSimProgram;
+using testing::ProgramRun;
+using testing::RunToEnd;
+using testing::Simulator;
+
+// Three units; the third hangs its line up mid-way. Each unit's boot loader sends its own
+// status letter, so a log line that strays into another unit's log file shows.
+TEST(WriteSeveralUnits, OneFailingUnitLeavesTheOthersUpdatedAndVerified) {
+    testing::TempDir dir;
+    const std::string file = (dir.path() / "j5-m3.hex").string();
+    ASSERT_EQ(
+        RunToEnd({kSimProgram, "firmware", "--model", "j5", "--family", "m3", "-o", file}).status,
+        0);
+    const std::vector<std::string> letters = {"A", "B", "C"};
+    std::vector<std::unique_ptr<Simulator>> units;
+    std::vector<std::string> args = {kFlashProgram, "write",
+                                     "--model",     "j5",
+                                     "--mcu",       "m3",
+                                     "--log",       (dir.path() / "logs").string(),
+                                     "--record",    (dir.path() / "records.jsonl").string(),
+                                     "--json"};
+    for (const std::string& letter : letters) {
+        std::vector<std::string> options = {"--model",         "j5",  "--family", "m3",
+                                            "--record-status", letter};
+        if (letter == "C") {
+            options.insert(options.end(), {"--drop-after-records", "40"});
+        }
+        units.push_back(std::make_unique<Simulator>(options));
+        ASSERT_FALSE(units.back()->device().empty());
+        args.insert(args.end(), {"--port", units.back()->device()});
+    }
+    args.push_back(file);
+
+    const ProgramRun run = RunToEnd(args);
+    EXPECT_EQ(run.status, 5) << run.err;
+    const nlohmann::json summary = nlohmann::json::parse(run.out);
+    ASSERT_EQ(summary.size(), 3u) << run.out;
+    std::istringstream records(testing::TempDir::Read(dir.path() / "records.jsonl"));
+    std::size_t record_lines = 0;
+    for (std::string line; std::getline(records, line); ++record_lines) {
+        EXPECT_TRUE(nlohmann::json::accept(line)) << line;
+    }
+    EXPECT_EQ(record_lines, 3u);
+
+    for (std::size_t i = 0; i < letters.size(); ++i) {
+        const std::string& device = units[i]->device();
+        const bool fails = letters[i] == "C";
+        EXPECT_EQ(summary[i]["port"], device);
+        EXPECT_EQ(summary[i]["result"], fails ? "program_failed" : "updated") << summary[i];
+        std::string log_name = device.substr(5);  // "pts/3": "pts-3.log"
+        std::replace(log_name.begin(), log_name.end(), '/', '-');
+        const std::string log = testing::TempDir::Read(dir.path() / "logs" / (log_name + ".log"));
+        EXPECT_EQ(log.find(fails ? "Verify:" : "Update fail"), std::string::npos) << log;
+        EXPECT_NE(log.find(fails ? "Update fail" : "Verify: MCU checksum"), std::string::npos)
+            << log;
+        for (const std::string& other : letters) {
+            EXPECT_EQ(log.find(other + "."),
+                      other == letters[i] ? log.find(other + ".") : std::string::npos)
+                << device << " holds the status letter of unit " << other;
+        }
+        EXPECT_NE(log.find(letters[i] + "."), std::string::npos) << log;
+    }
+    // Without a terminal, every line on standard error carries its port.
+    std::istringstream err(run.err);
+    for (std::string line; std::getline(err, line);) {
+        EXPECT_TRUE(line.starts_with("/dev/")) << line;
+    }
+}
+
+TEST(WriteSeveralUnits, TwoNamesOfOneDeviceAreRefusedBeforeAByteIsSent) {
+    testing::TempDir dir;
+    Simulator sim({"--model", "j5", "-v"});
+    ASSERT_FALSE(sim.device().empty());
+    const std::string link = (dir.path() / "unit").string();
+    std::filesystem::create_symlink(sim.device(), link);
+    const std::string file = dir.Write("firmware.hex", ":00000001FF\n");
+    const ProgramRun run = RunToEnd({kFlashProgram, "write", "--port", sim.device(), "--port", link,
+                                     "--model", "j5", "--mcu", "m3", file});
+    EXPECT_EQ(run.status, 64);
+    EXPECT_NE(run.err.find("are the same device"), std::string::npos) << run.err;
+    ASSERT_EQ(sim.Stop(), 0);
+    EXPECT_EQ(sim.err().find("host -> MCU"), std::string::npos) << sim.err();
+}
+
+}  // namespace
+}  // namespace velkor
