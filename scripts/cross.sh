@@ -19,11 +19,11 @@ build=build-$arch
 jobs=$(nproc)
 
 started=$(date +%s)
-step_started=$started
+step_started=
 step() {
   local now
   now=$(date +%s)
-  [ "$now" = "$started" ] || printf '(%d s)\n' $((now - step_started))
+  [ -z "$step_started" ] || printf '(%d s)\n' $((now - step_started))
   step_started=$now
   printf '\n=== %s\n' "$*"
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: plain, then under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the threaded parts under ThreadSanitizer, then a short run of
-# every fuzz target. Installs what it needs.
+# every fuzz target, then the arm64 and armhf cross builds with their tests under qemu-user.
+# Installs what it needs.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -9,7 +10,16 @@ cd "$root"
 jobs=$(nproc)
 fuzz_runs=${VELKOR_FUZZ_RUNS:-20000}
 
-step() { printf '\n=== %s\n' "$*"; }
+started=$(date +%s)
+step_started=
+# Each step's header, after the time the one before took.
+step() {
+  local now
+  now=$(date +%s)
+  [ -z "$step_started" ] || printf '(%d s)\n' $((now - step_started))
+  step_started=$now
+  printf '\n=== %s\n' "$*"
+}
 
 step "dependencies"
 scripts/install-deps.sh
@@ -55,4 +65,10 @@ if command -v clang++ >/dev/null; then
   done
 fi
 
-step "all tests passed"
+# The units' ARM builds: their tests and a FireFile update of velkor-tool under qemu-user.
+for arch in arm64 armhf; do
+  step "cross build $arch"
+  scripts/cross.sh "$arch"
+done
+
+step "all tests passed in $(($(date +%s) - started)) s"
