@@ -5,6 +5,8 @@
 # touch), shows the log, and checks that the simulated MCU's flash now holds the file.
 #
 #   VELKOR_DEMO_MODEL=r3360|j5 (default j5), VELKOR_DEMO_FAMILY=stm8|nec|m3 (default m3)
+#   VELKOR_DEMO_BUILD=DIR: a build folder configured already (for example a cross build of
+#   scripts/cross.sh, whose programs then run under its emulator) instead of build/
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,9 +21,17 @@ case "$family" in
   *) echo "demo: unknown family $family" >&2; exit 64 ;;
 esac
 
-scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target velkor-tool velkor-sim velkor-flash
+build=${VELKOR_DEMO_BUILD:-}
+if [ -z "$build" ]; then
+  build=build
+  scripts/install-deps.sh
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$build" -j "$(nproc)" --target velkor-tool velkor-sim velkor-flash
+# What runs the programs when they were built for another machine: the build's emulator.
+emulator=$(sed -n 's/^CMAKE_CROSSCOMPILING_EMULATOR:[A-Z]*=//p' "$build/CMakeCache.txt")
+run=()
+[ -z "$emulator" ] || IFS=';' read -r -a run <<<"$emulator"
 
 work=$(mktemp -d)
 sim_pid=
@@ -33,12 +43,13 @@ finish() {
 trap 'finish; rm -rf "$work"' EXIT
 
 # The firmware file lies beside the tool, where "FireFile" names it.
-tool_dir=build/gui
+tool_dir=$build/gui
 firmware="demo-$model-$family.$ext"
-build/sim/velkor-sim firmware --model "$model" --family "$family" -o "$tool_dir/$firmware" >/dev/null
+"${run[@]}" "$build/sim/velkor-sim" firmware --model "$model" --family "$family" \
+  -o "$tool_dir/$firmware" >/dev/null
 
-build/sim/velkor-sim --model "$model" --family "$family" --flash-out "$work/flash.bin" \
-  >"$work/sim.out" 2>"$work/sim.err" &
+"${run[@]}" "$build/sim/velkor-sim" --model "$model" --family "$family" \
+  --flash-out "$work/flash.bin" >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 for _ in $(seq 100); do
   device=$(head -n 1 "$work/sim.out" 2>/dev/null || true)
@@ -64,7 +75,7 @@ fi
 
 : >"$work/tool.log"
 start=$(date +%s.%N)
-"$tool_dir/velkor-tool" 2>"$work/tool.log" &
+"${run[@]}" "$tool_dir/velkor-tool" 2>"$work/tool.log" &
 tool_pid=$!
 tail -f "$work/tool.log" --pid "$tool_pid" &
 tail_pid=$!
@@ -86,7 +97,8 @@ echo
 elapsed=$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.1f", e - s }')
 echo "demo: update ${result:-not finished} after $elapsed s"
 
-build/cli/velkor-flash image --mcu "$family" "$tool_dir/$firmware" -o "$work/image.bin" 2>/dev/null
+"${run[@]}" "$build/cli/velkor-flash" image --mcu "$family" "$tool_dir/$firmware" \
+  -o "$work/image.bin" 2>/dev/null
 if cmp -s -i "$first:$first" -n "$length" "$work/image.bin" "$work/flash.bin"; then
   echo "demo: the simulated MCU's flash now matches $firmware"
   [ "$result" = complete ]

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: plain, then under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the threaded parts under ThreadSanitizer, then a short run of
-# every fuzz target. Installs what it needs.
+# every fuzz target, then the arm64 and armhf cross builds with their tests under qemu-user.
+# Installs what it needs.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -81,6 +82,13 @@ if command -v clang++ >/dev/null; then
     rm -rf "$corpus"
   done
 fi
+
+# The units' ARM builds: their tests and a FireFile update of velkor-tool under qemu-user, and
+# their packages.
+for arch in arm64 armhf; do
+  step "cross build $arch"
+  scripts/cross.sh "$arch"
+done
 
 step "all tests passed"
 stage_times

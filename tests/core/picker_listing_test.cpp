@@ -227,7 +227,7 @@ TEST_F(ListingFolder, FoldersComeFirstAndCaseDecidesTheOrder) {
     MakeFolder("zz.hex");  // a folder is a folder whatever its name
     FolderRows rows;
     ASSERT_TRUE(ReadFolder(Folder(), kMcuTypeNec, rows));
-    EXPECT_EQ(Names(rows), (std::vector<std::string>{"Zeta", "alpha", "zz.hex", "Zeta.hex",
+    ASSERT_EQ(Names(rows), (std::vector<std::string>{"Zeta", "alpha", "zz.hex", "Zeta.hex",
                                                      "alpha.hex", "\U0001F600.hex", "\uFF21.hex"}));
     EXPECT_EQ(rows.folder_count(), 3);
     EXPECT_EQ(rows.file_count(), 4);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "program_emulator.h"  // kProgramEmulator: empty unless built for another machine
 #include "support/child_process.h"
 #include "support/simulator_process.h"
 
@@ -14,13 +15,19 @@ namespace velkor::testing {
 inline const std::string kSimProgram = VELKOR_SIM_PROGRAM;
 inline const std::string kFlashProgram = VELKOR_FLASH_PROGRAM;
 
+// The command that runs args, whose first is a program of this build.
+inline std::vector<std::string> ProgramCommand(std::vector<std::string> args) {
+    args.insert(args.begin(), kProgramEmulator.begin(), kProgramEmulator.end());
+    return args;
+}
+
 // Generous: these tests run in real time on machines of any speed.
 inline constexpr std::chrono::seconds kRunTimeout{60};
 
 // A velkor-sim started with these options.
 struct Simulator : SimulatorProcess {
     explicit Simulator(std::vector<std::string> options)
-        : SimulatorProcess(kSimProgram, std::move(options)) {}
+        : SimulatorProcess(ProgramCommand({kSimProgram}), std::move(options)) {}
 };
 
 struct ProgramRun {
@@ -33,7 +40,7 @@ struct ProgramRun {
 // Runs the program at args[0] until it ends, with what it printed and how long it took.
 inline ProgramRun RunToEnd(const std::vector<std::string>& args) {
     const auto start = std::chrono::steady_clock::now();
-    ChildProcess process(args);
+    ChildProcess process(ProgramCommand(args));
     ProgramRun run;
     run.status = process.Wait(kRunTimeout);
     run.took = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -19,7 +19,11 @@ class SimulatorProcess {
     static constexpr std::chrono::seconds kStopTimeout{60};
 
     SimulatorProcess(const std::string& program, std::vector<std::string> options)
-        : process_(Args(program, std::move(options))) {
+        : SimulatorProcess(std::vector<std::string>{program}, std::move(options)) {}
+
+    // command: the program, after the emulator that runs it when there is one.
+    SimulatorProcess(std::vector<std::string> command, std::vector<std::string> options)
+        : process_(Args(std::move(command), std::move(options))) {
         if (process_.started()) {
             device_ = process_.ReadLine(kStartTimeout).value_or("");
         }
@@ -36,10 +40,10 @@ class SimulatorProcess {
     }
 
   private:
-    static std::vector<std::string> Args(const std::string& program,
+    static std::vector<std::string> Args(std::vector<std::string> command,
                                          std::vector<std::string> options) {
-        options.insert(options.begin(), program);
-        return options;
+        command.insert(command.end(), options.begin(), options.end());
+        return command;
     }
 
     ChildProcess process_;

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Cross builds the programs for a head unit's ARM processor with Debian's cross compiler and
+# the unit architecture's multiarch libraries, then runs the core, simulator and end-to-end
+# tests and a "FireFile" update of velkor-tool under qemu-user, and makes the Debian package
+# when the build has a CPack configuration. Installs what it needs.
+#
+#   scripts/cross.sh arm64|armhf        builds in build-arm64 or build-armhf
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+arch=${1:-}
+case "$arch" in
+  arm64) triplet=aarch64-linux-gnu ;;
+  armhf) triplet=arm-linux-gnueabihf ;;
+  *) echo "usage: scripts/cross.sh arm64|armhf" >&2; exit 64 ;;
+esac
+build=build-$arch
+jobs=$(nproc)
+
+started=$(date +%s)
+step_started=
+step() {
+  local now
+  now=$(date +%s)
+  [ -z "$step_started" ] || printf '(%d s)\n' $((now - step_started))
+  step_started=$now
+  printf '\n=== %s\n' "$*"
+}
+
+step "dependencies ($arch)"
+# Build machine packages, then the unit's libraries for the same architecture.
+packages=(
+  cmake ninja-build pkg-config file dpkg-dev
+  "crossbuild-essential-$arch" qemu-user
+  qt6-base-dev-tools libcli11-dev nlohmann-json3-dev fonts-liberation
+)
+for package in libgtest-dev libgmock-dev qt6-base-dev qt6-qpa-plugins libx11-dev libgl-dev \
+  libssl-dev libudev-dev; do
+  packages+=("$package:$arch")
+done
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "cross: these packages are missing and need root to install: ${missing[*]}" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+    dpkg --add-architecture "$arch"
+  fi
+  apt-get update -q
+  # Multiarch packages of one name must match across architectures; never let that remove a
+  # package of the build machine (its own Qt, compilers) to make room.
+  removals=$(apt-get install -s -q --no-install-recommends "${missing[@]}" | grep '^Remv' || true)
+  if [ -n "$removals" ]; then
+    printf 'cross: installing the %s packages would remove these, so nothing is installed:\n%s\n' \
+      "$arch" "$removals" >&2
+    exit 1
+  fi
+  echo "cross: installing ${missing[*]}"
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+step "build $build"
+# Release, as the package ships it; warnings are errors here, as in scripts/test.sh.
+cmake -S . -B "$build" -G Ninja --toolchain "cmake/toolchains/$triplet.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DVELKOR_WERROR=ON
+cmake --build "$build" -j "$jobs"
+
+step "test $build under qemu-user"
+# qemu-user runs glibc's posix_spawn child as a plain fork, not a vfork sharing memory: a
+# failed exec is never reported to the parent, and the call returns before the exec. These
+# tests check exactly that of the tool's shell start, so they run only in the native builds.
+spawn_bound='^ShellProcessStart\.(PathSearchSkipsWhatCannotBeRun|FailedExecIsReported'
+spawn_bound+='|PathWithASlashIsTakenAsIs)$|^ShellProcess\.ExecutablePathIsTheResolvedFile$'
+ctest --test-dir "$build" --output-on-failure -j "$jobs" -E "$spawn_bound"
+
+step "velkor-tool updates a simulated unit under qemu-user, offscreen"
+env -u DISPLAY VELKOR_DEMO_BUILD="$build" scripts/demo.sh
+
+if [ -f "$build/CPackConfig.cmake" ]; then
+  step "package $build"
+  # dpkg-shlibdeps then reads the unit architecture's libraries with its objdump.
+  (cd "$build" && DEB_HOST_ARCH=$arch cpack -G DEB)
+fi
+
+step "all done for $arch in $(($(date +%s) - started)) s"
