@@ -66,11 +66,7 @@ std::string ConfigFailure(int exit) {
 // The same options written to every unit, all at once.
 int ConfigSeveral(const std::vector<std::string>& devices, const ConfigRequest& request,
                   const OutputOptions& outputs, const RecordOptions& record) {
-    SeveralPorts several{
-        devices, outputs, record, {{record.file, "the record file"}}, ConfigFailure};
-    for (const std::string& device : devices) {
-        several.kept.push_back({device, "a serial device"});
-    }
+    const SeveralPorts several{devices, outputs, record, {}, ConfigFailure};
     return RunOnSeveralPorts(several, [&request](UnitRunContext& unit) {
         ConfigRequest mine = request;
         mine.device = unit.device;

@@ -129,6 +129,11 @@ int RunOnSeveralPorts(const SeveralPorts& ports, const UnitJob& job) {
         return kExitUsage;
     }
 
+    std::vector<KeptFile> kept = ports.kept;
+    kept.push_back({ports.record.file, "the record file"});
+    for (const std::string& device : devices) {
+        kept.push_back({device, "a serial device"});
+    }
     std::vector<OutputOptions> unit_outputs(devices.size(), ports.outputs);
     if (!ports.outputs.log_file.empty()) {
         const std::filesystem::path folder = ports.outputs.log_file;
@@ -159,7 +164,7 @@ int RunOnSeveralPorts(const SeveralPorts& ports, const UnitJob& job) {
             screens.push_back(std::make_unique<PrefixedUnitSink>(shared, devices[i]));
         }
         outputs.push_back(std::make_unique<CommandOutput>(unit_outputs[i], screens.back().get()));
-        if (!outputs.back()->Open(ports.kept)) {
+        if (!outputs.back()->Open(kept)) {
             return kExitUsage;
         }
     }

@@ -30,7 +30,8 @@ struct SeveralPorts {
     std::vector<std::string> devices;
     OutputOptions outputs;  // with several ports, --log names a folder
     RecordOptions record;
-    // Files the log files must not be, as for one port.
+    // Files the log files must not be, as for one port, besides the devices and the record
+    // file.
     std::vector<KeptFile> kept;
     // Why a unit failed, by its exit status, for its status line and the summary.
     std::function<std::string(int exit)> failure;

@@ -40,12 +40,8 @@ std::string WriteFailure(int exit) {
 // The same file, model, family and options on every unit, all at once.
 int WriteSeveral(const std::vector<std::string>& devices, const UpdateRequest& request,
                  const OutputOptions& outputs, const RecordOptions& record) {
-    SeveralPorts several{
+    const SeveralPorts several{
         devices, outputs, record, {{request.file, "the firmware file"}}, WriteFailure};
-    several.kept.push_back({record.file, "the record file"});
-    for (const std::string& device : devices) {
-        several.kept.push_back({device, "a serial device"});
-    }
     return RunOnSeveralPorts(several, [&request](UnitRunContext& unit) {
         UpdateRequest mine = request;
         mine.device = unit.device;
