@@ -31,7 +31,7 @@ step() {
 step "dependencies ($arch)"
 # Build machine packages, then the unit's libraries for the same architecture.
 packages=(
-  cmake ninja-build pkg-config file dpkg-dev
+  cmake ninja-build pkg-config file dpkg-dev help2man
   "crossbuild-essential-$arch" qemu-user
   qt6-base-dev-tools libcli11-dev nlohmann-json3-dev fonts-liberation
 )
