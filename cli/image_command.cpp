@@ -1,5 +1,6 @@
 #include "cli/image_command.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -39,6 +40,16 @@ int RunImage(const ImageOptions& options) {
         std::fprintf(stderr,
                      "velkor-flash: the image is binary; name a file with -o, or redirect"
                      " standard output\n");
+        return kExitUsage;
+    }
+    // The image would replace the very file it was read from.
+    struct stat input {};
+    struct stat output {};
+    if (!to_stdout && ::stat(options.file.c_str(), &input) == 0 &&
+        ::stat(options.output.c_str(), &output) == 0 && input.st_dev == output.st_dev &&
+        input.st_ino == output.st_ino) {
+        std::fprintf(stderr, "velkor-flash: -o %s is the firmware file itself; name another file\n",
+                     options.output.c_str());
         return kExitUsage;
     }
     CommandOutput log(options.log);

@@ -66,6 +66,8 @@ if [ -f "$build/CPackConfig.cmake" ]; then
   step "package $build"
   # dpkg-shlibdeps then reads the unit architecture's libraries with its objdump.
   (cd "$build" && DEB_HOST_ARCH=$arch cpack -G DEB)
+  # The folder a technician carries to the units on a storage card.
+  cmake --build "$build" --target portable
 fi
 
 step "all done for $arch in $(($(date +%s) - started)) s"

@@ -78,5 +78,13 @@ TEST(ImageCommand, MissingFileGivesResultTwo) {
     EXPECT_EQ(run.err, "ERROR:can not open the file\n");
 }
 
+TEST(ImageCommand, AnImageOverItsOwnFirmwareFileIsRefused) {
+    testing::TempDir dir;
+    const std::string file = dir.Write("fw.hex", ":00000001FF\n");
+    const ProgramRun run = RunImage("m3", file, file);
+    EXPECT_EQ(run.status, 64);
+    EXPECT_EQ(testing::TempDir::Read(file), ":00000001FF\n");
+}
+
 }  // namespace
 }  // namespace velkor

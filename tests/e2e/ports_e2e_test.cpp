@@ -73,12 +73,7 @@ TEST(PortsCommand, SaysSoWhenThereIsNoSerialDeviceAtAll) {
 TEST(PortHolders, NameTheProcessThatHoldsADeviceWithoutOpeningIt) {
     Simulator sim({"--model", "r3360"});
     ASSERT_FALSE(sim.device().empty()) << sim.err();
-    // This process, named as it runs (under an emulator, the emulator's name); empty when it is
-    // not among the holders.
-    std::string our_name = "e2e_tests";
-    if (!testing::kProgramEmulator.empty()) {
-        our_name = std::filesystem::path(testing::kProgramEmulator[0]).filename().string();
-    }
+    // This process, named as it runs; empty when it is not among the holders.
     auto held_by_us = [](const PortUseReport& report) {
         const auto us =
             std::find_if(report.holders.begin(), report.holders.end(),
@@ -91,7 +86,12 @@ TEST(PortHolders, NameTheProcessThatHoldsADeviceWithoutOpeningIt) {
         const auto reports = FindPortHolders({sim.device(), "/no/such/tty"});
         ASSERT_EQ(reports.size(), 2u);
         EXPECT_EQ(reports[0].use, PortUse::kHeld);
-        EXPECT_EQ(held_by_us(reports[0]), our_name);
+        // Under an emulator the process is the emulator's.
+        const std::string us =
+            testing::kProgramEmulator.empty()
+                ? "e2e_tests"
+                : std::filesystem::path(testing::kProgramEmulator[0]).filename().string();
+        EXPECT_EQ(held_by_us(reports[0]), us);
         EXPECT_EQ(reports[1].use, PortUse::kUnknown);
         EXPECT_TRUE(reports[1].holders.empty());
     }
