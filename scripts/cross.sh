@@ -31,7 +31,7 @@ step() {
 step "dependencies ($arch)"
 # Build machine packages, then the unit's libraries for the same architecture.
 packages=(
-  cmake ninja-build pkg-config file dpkg-dev
+  cmake ninja-build pkg-config file dpkg-dev help2man
   "crossbuild-essential-$arch" qemu-user
   qt6-base-dev-tools libcli11-dev nlohmann-json3-dev fonts-liberation
 )
@@ -39,33 +39,11 @@ for package in libgtest-dev libgmock-dev qt6-base-dev qt6-qpa-plugins libx11-dev
   libssl-dev libudev-dev; do
   packages+=("$package:$arch")
 done
-missing=()
-for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$package")
-  fi
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "cross: these packages are missing and need root to install: ${missing[*]}" >&2
-    exit 1
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
-    dpkg --add-architecture "$arch"
-  fi
-  apt-get update -q
-  # Multiarch packages of one name must match across architectures; never let that remove a
-  # package of the build machine (its own Qt, compilers) to make room.
-  removals=$(apt-get install -s -q --no-install-recommends "${missing[@]}" | grep '^Remv' || true)
-  if [ -n "$removals" ]; then
-    printf 'cross: installing the %s packages would remove these, so nothing is installed:\n%s\n' \
-      "$arch" "$removals" >&2
-    exit 1
-  fi
-  echo "cross: installing ${missing[*]}"
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+# The unit's architecture beside this machine's, so that apt offers its libraries.
+if ! dpkg --print-foreign-architectures | grep -qx "$arch" && [ "$(id -u)" -eq 0 ]; then
+  dpkg --add-architecture "$arch"
 fi
+scripts/install-deps.sh "${packages[@]}"
 
 step "build $build"
 # Release, as the package ships it; warnings are errors here, as in scripts/test.sh.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need. Run as root on Debian; packages
-# already present are not touched, so a prepared machine pays nothing.
+# Installs the Debian packages that building and testing need, or the packages named as
+# arguments (scripts/cross.sh names those of a unit's architecture). Run as root on Debian;
+# packages already present are not touched, so a prepared machine pays nothing.
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,7 @@ packages=(
   clang libclang-rt-dev clang-format
   help2man debootstrap imagemagick xdotool
 )
+[ "$#" -eq 0 ] || packages=("$@")
 
 missing=()
 for package in "${packages[@]}"; do
@@ -28,7 +30,15 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "install-deps: these packages are missing and need root to install: ${missing[*]}" >&2
   exit 1
 fi
-echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get -o DPkg::Lock::Timeout=600 update -q
+# A package of another architecture must match this machine's package of the same name; never
+# let that remove one of this machine's packages (its own Qt, compilers) to make room.
+removals=$(apt-get install -s -q --no-install-recommends "${missing[@]}" | grep '^Remv' || true)
+if [ -n "$removals" ]; then
+  printf 'install-deps: installing %s would remove these, so nothing is installed:\n%s\n' \
+    "${missing[*]}" "$removals" >&2
+  exit 1
+fi
+echo "install-deps: installing ${missing[*]}"
 apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"

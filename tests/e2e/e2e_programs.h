@@ -15,9 +15,12 @@ namespace velkor::testing {
 inline const std::string kSimProgram = VELKOR_SIM_PROGRAM;
 inline const std::string kFlashProgram = VELKOR_FLASH_PROGRAM;
 
-// The command that runs args, whose first is a program of this build.
+// The command that runs args: velkor-sim and velkor-flash under the emulator when they were
+// built for another machine, any other program as it is.
 inline std::vector<std::string> ProgramCommand(std::vector<std::string> args) {
-    args.insert(args.begin(), kProgramEmulator.begin(), kProgramEmulator.end());
+    if (!args.empty() && (args[0] == kSimProgram || args[0] == kFlashProgram)) {
+        args.insert(args.begin(), kProgramEmulator.begin(), kProgramEmulator.end());
+    }
     return args;
 }
 

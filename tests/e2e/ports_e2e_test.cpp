@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -51,15 +52,20 @@ TEST(PortsCommand, ListsNoPseudoTerminalAndSendsNothing) {
 TEST(PortsCommand, SaysSoWhenThereIsNoSerialDeviceAtAll) {
     // The machine's ttys hidden behind an empty folder, in a mount namespace of its own.
     const std::string hidden = "mount -t tmpfs none /sys/class/tty && exec \"$0\" \"$@\"";
-    const ProgramRun text =
-        RunToEnd({"/usr/bin/unshare", "-m", "sh", "-c", hidden, kFlashProgram, "ports"});
+    auto hidden_run = [&](const std::vector<std::string>& args) {
+        std::vector<std::string> command = {"/usr/bin/unshare", "-m", "sh", "-c", hidden};
+        for (const std::string& arg : testing::ProgramCommand(args)) {
+            command.push_back(arg);
+        }
+        return RunToEnd(command);
+    };
+    const ProgramRun text = hidden_run({kFlashProgram, "ports"});
     if (text.status != 0 && text.out.empty()) {
         GTEST_SKIP() << "no mount namespace for this user: " << text.err;
     }
     EXPECT_EQ(text.status, 0) << text.err;
     EXPECT_EQ(text.out, "No serial device found.\n");
-    const ProgramRun json =
-        RunToEnd({"/usr/bin/unshare", "-m", "sh", "-c", hidden, kFlashProgram, "ports", "--json"});
+    const ProgramRun json = hidden_run({kFlashProgram, "ports", "--json"});
     EXPECT_EQ(json.status, 0) << json.err;
     EXPECT_EQ(json.out, "[]\n");
 }
