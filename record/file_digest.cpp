@@ -3,7 +3,6 @@
 #include <openssl/evp.h>
 
 #include <array>
-#include <fstream>
 #include <memory>
 
 namespace velkor {
@@ -15,28 +14,14 @@ struct ContextFree {
 
 }  // namespace
 
-std::optional<FileDigest> DigestFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
+std::optional<FileDigest> DigestBytes(std::string_view bytes) {
     const std::unique_ptr<EVP_MD_CTX, ContextFree> context(EVP_MD_CTX_new());
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1 ||
+        EVP_DigestUpdate(context.get(), bytes.data(), bytes.size()) != 1) {
         return std::nullopt;
     }
     FileDigest digest;
-    std::array<char, 64 * 1024> block;
-    while (in) {
-        in.read(block.data(), block.size());
-        const auto count = static_cast<std::size_t>(in.gcount());
-        if (count > 0 && EVP_DigestUpdate(context.get(), block.data(), count) != 1) {
-            return std::nullopt;
-        }
-        digest.size += count;
-    }
-    if (in.bad() || !in.eof()) {
-        return std::nullopt;  // a read error, not the end of the file
-    }
+    digest.size = bytes.size();
     std::array<unsigned char, EVP_MAX_MD_SIZE> value;
     unsigned int length = 0;
     if (EVP_DigestFinal_ex(context.get(), value.data(), &length) != 1) {

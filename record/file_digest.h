@@ -1,10 +1,10 @@
-// The size and SHA-256 of a file, for the record of the firmware file a run used.
+// The size and SHA-256 of the bytes of a firmware file, for the record of the file a run used.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace velkor {
 
@@ -13,7 +13,7 @@ struct FileDigest {
     std::string sha256;  // 64 lower-case hexadecimal digits
 };
 
-// None when the file cannot be read to its end.
-std::optional<FileDigest> DigestFile(const std::filesystem::path& path);
+// None only when the hash cannot be computed.
+std::optional<FileDigest> DigestBytes(std::string_view bytes);
 
 }  // namespace velkor

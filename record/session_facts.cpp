@@ -23,9 +23,14 @@ void TakeFileFacts(const UpdateSession& session, RunRecord& record) {
         std::filesystem::absolute(session.state.firmware_path, error);
     file.path = error || session.state.firmware_path.empty() ? session.state.firmware_path
                                                              : absolute.string();
-    if (const auto digest = DigestFile(file.path)) {
-        file.size = digest->size;
-        file.sha256 = digest->sha256;
+    // The bytes the image was made of, not the path read again: the file may have been
+    // replaced since.
+    const CFirmwareImage* image = session.current_image;
+    if (image != nullptr && image->FileContent()) {
+        if (const auto digest = DigestBytes(*image->FileContent())) {
+            file.size = digest->size;
+            file.sha256 = digest->sha256;
+        }
     }
     const ProgrammingState& programming = session.programming;
     if (programming.file_checksum_valid) {

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <string>
+#include <utility>
 
 #include "report/report.h"
 
@@ -98,39 +100,29 @@ std::unique_ptr<std::uint8_t[]> CFirmwareImage::AllocateBuffer() {
     return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[kImageSize]);
 }
 
-int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
-    report_.ProgressReset(100);
-
-    if (!buffer_) {
-        buffer_ = AllocateBuffer();
-        if (!buffer_) {
-            report_.AppendError(kLogNoMemory);
-            return kLoadNoMemory;
-        }
-    }
-
+int CFirmwareImage::ReadFile(const std::string& path) {
+    content_.reset();
     struct stat info {};
     FileDescriptor file(OpenRegularFile(path, &info));
     if (file.get() < 0) {
         report_.AppendError(kLogCannotOpen);
         return kLoadCannotOpen;
     }
-
-    std::uint8_t* image = buffer_.get();
-    std::memset(image, 0, kImageSize);
-
     const auto file_size = static_cast<std::uint64_t>(info.st_size);
-    ProgressTracker progress(report_, file_size);
-    char line[kMaxLineLength + 1];
-    std::size_t line_length = 0;
-    std::uint64_t consumed = 0;
-    static constexpr std::size_t kBlockSize = 64 * 1024;
-    auto block = std::make_unique<char[]>(kBlockSize);
-
-    while (consumed < file_size) {
-        const auto wanted =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, file_size - consumed));
-        const ssize_t got = ::read(file.get(), block.get(), wanted);
+    if (file_size > kMaxFileSize) {
+        report_.AppendError(kLogFormatError);
+        return kLoadFormatError;
+    }
+    std::string content;
+    try {
+        content.resize(static_cast<std::size_t>(file_size));
+    } catch (const std::bad_alloc&) {
+        report_.AppendError(kLogNoMemory);
+        return kLoadNoMemory;
+    }
+    std::size_t consumed = 0;
+    while (consumed < content.size()) {
+        const ssize_t got = ::read(file.get(), content.data() + consumed, content.size() - consumed);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -139,24 +131,53 @@ int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
             report_.AppendError(kLogCannotRead);
             return kLoadCannotOpen;
         }
-        for (ssize_t i = 0; i < got; ++i) {
-            const char ch = block[static_cast<std::size_t>(i)];
-            if (ch != '\n' && ch != '\r') {
-                if (line_length == kMaxLineLength) {
-                    report_.AppendError(kLogFormatError);
-                    return kLoadFormatError;
-                }
-                line[line_length++] = ch;
-            } else if (line_length != 0) {
-                if (!parser.ProcessLine(std::string_view(line, line_length), image)) {
-                    report_.AppendError(kLogFormatError);
-                    return kLoadFormatError;
-                }
-                line_length = 0;
-            }
-            progress.Consumed(consumed + static_cast<std::uint64_t>(i));
+        consumed += static_cast<std::size_t>(got);
+    }
+    content_ = std::move(content);
+    return kLoadOk;
+}
+
+int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
+    report_.ProgressReset(100);
+
+    if (!buffer_) {
+        buffer_ = AllocateBuffer();
+        if (!buffer_) {
+            content_.reset();
+            report_.AppendError(kLogNoMemory);
+            return kLoadNoMemory;
         }
-        consumed += static_cast<std::uint64_t>(got);
+    }
+
+    // One read of the file: the image, and whatever the front end records of the file, come
+    // from the same bytes.
+    if (const int read = ReadFile(path); read != kLoadOk) {
+        return read;
+    }
+
+    std::uint8_t* image = buffer_.get();
+    std::memset(image, 0, kImageSize);
+
+    const std::string_view content = *content_;
+    ProgressTracker progress(report_, content.size());
+    char line[kMaxLineLength + 1];
+    std::size_t line_length = 0;
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        const char ch = content[i];
+        if (ch != '\n' && ch != '\r') {
+            if (line_length == kMaxLineLength) {
+                report_.AppendError(kLogFormatError);
+                return kLoadFormatError;
+            }
+            line[line_length++] = ch;
+        } else if (line_length != 0) {
+            if (!parser.ProcessLine(std::string_view(line, line_length), image)) {
+                report_.AppendError(kLogFormatError);
+                return kLoadFormatError;
+            }
+            line_length = 0;
+        }
+        progress.Consumed(i);
     }
 
     // A last line without a line end still counts, unless it is only filler.

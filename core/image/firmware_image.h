@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,11 @@ class CFirmwareImage {
     // kImageSize bytes, or null before the first load.
     const std::uint8_t* Buffer() const { return buffer_.get(); }
 
+    // The bytes of the file the last load read, whole: the very bytes the image came from, so
+    // that a record's size and hash describe what was programmed even if the file is replaced
+    // afterwards. None when the last load could not read the file to its end.
+    const std::optional<std::string>& FileContent() const { return content_; }
+
     // The per-line step of a file format.
     class LineParser {
       public:
@@ -52,6 +58,9 @@ class CFirmwareImage {
   protected:
     // Longest record line accepted; a longer one is a format error.
     static constexpr std::size_t kMaxLineLength = 255;
+    // A firmware file of a 256 KiB MCU, even in one-byte records, stays far below this; a
+    // larger one is not read into memory but refused as a format error.
+    static constexpr std::uint64_t kMaxFileSize = 64 * 1024 * 1024;
 
     // The load frame shared by both readers: buffer, open, zero fill, line splitting on CR
     // and LF, progress in whole percent, and the result and log line of every outcome.
@@ -61,8 +70,12 @@ class CFirmwareImage {
     virtual std::unique_ptr<std::uint8_t[]> AllocateBuffer();
 
   private:
+    // Reads the whole regular file at `path` into content_; a LoadResult, with its log line.
+    int ReadFile(const std::string& path);
+
     Report& report_;
     std::unique_ptr<std::uint8_t[]> buffer_;
+    std::optional<std::string> content_;
 };
 
 // True for the filler that may trail a record line: blanks and the end-of-file character 0x1A.

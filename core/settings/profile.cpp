@@ -1,7 +1,6 @@
 #include "settings/profile.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,9 @@
 #include <exception>
 #include <string>
 #include <system_error>
+
+#include "platform/trusted_links.h"
+#include "settings/settings_lock.h"
 
 namespace velkor {
 namespace {
@@ -268,19 +270,12 @@ struct CurrentFile {
 // Reads the file to be updated. A missing file is an empty one still to be created; a file
 // that cannot be opened for both reading and writing is not touched.
 bool ReadForUpdate(const std::filesystem::path& file, CurrentFile& current) {
-    current.fd.reset(OpenRegular(file, O_RDWR, &current.info));
+    current.fd.reset(OpenRegular(file, O_RDWR | O_NOFOLLOW, &current.info));
     if (current.fd.get() < 0) {
         return errno == ENOENT;
     }
     current.exists = true;
     return ReadAll(current.fd.get(), current.bytes);
-}
-
-// The file a write lands in: the target of a symbolic link, so the link survives the rename.
-std::filesystem::path WriteTarget(const std::filesystem::path& file) {
-    std::error_code error;
-    std::filesystem::path target = std::filesystem::canonical(file, error);
-    return error ? file : target;
 }
 
 std::filesystem::path FolderOf(const std::filesystem::path& target) {
@@ -321,26 +316,6 @@ void RemoveNumberedTempFiles(const std::filesystem::path& target) {
     }
 }
 
-// Holds an exclusive lock on the settings file's folder from the read to the rename, so two
-// writers in one folder take turns: neither removes the other's temporary file nor loses the
-// other's change. A folder that cannot be opened for reading goes unlocked; the tool is the
-// only writer of its settings file in practice.
-class FolderLock {
-  public:
-    explicit FolderLock(const std::filesystem::path& folder)
-        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        if (fd_.get() >= 0) {
-            while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {
-            }
-        }
-    }
-    // The folder, for syncing a rename; -1 when it could not be opened.
-    int fd() const { return fd_.get(); }
-
-  private:
-    Fd fd_;
-};
-
 // Writes the new content over the old in place, from the first byte that changes, as the
 // original tool did: for a file in a folder we may not write to, or one with several names.
 // A write that cannot grow the file stops before any byte of it is changed.
@@ -377,7 +352,7 @@ enum class Replaced { kDone, kFailed, kNotHere };
 // in the folder, the owner cannot be kept, or there is no room for a second copy), while a
 // rewrite in place may still succeed.
 Replaced ReplaceFile(const std::filesystem::path& target, std::string_view bytes,
-                     const CurrentFile& current, const FolderLock& lock) {
+                     const CurrentFile& current) {
     std::filesystem::path temp = target;
     temp.replace_filename(TempName(target));
     RemoveNumberedTempFiles(target);
@@ -417,19 +392,14 @@ Replaced ReplaceFile(const std::filesystem::path& target, std::string_view bytes
         return Replaced::kFailed;
     }
     // Make the rename itself durable; the content is already in place if this fails.
-    if (lock.fd() >= 0) {
-        ::fsync(lock.fd());
-    } else {
-        Fd dir(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (dir.get() >= 0) {
-            ::fsync(dir.get());
-        }
+    Fd dir(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) {
+        ::fsync(dir.get());
     }
     return Replaced::kDone;
 }
 
-int Store(const std::filesystem::path& target, CurrentFile& current, std::string_view bytes,
-          const FolderLock& lock) {
+int Store(const std::filesystem::path& target, CurrentFile& current, std::string_view bytes) {
     if (current.exists && bytes == current.bytes) {
         return 1;
     }
@@ -437,7 +407,7 @@ int Store(const std::filesystem::path& target, CurrentFile& current, std::string
     if (current.exists && current.info.st_nlink > 1) {
         return RewriteInPlace(target, current, bytes) ? 1 : 0;
     }
-    switch (ReplaceFile(target, bytes, current, lock)) {
+    switch (ReplaceFile(target, bytes, current)) {
         case Replaced::kDone:
             return 1;
         case Replaced::kNotHere:
@@ -527,8 +497,24 @@ int ProfileWriteString(std::optional<std::string_view> section, std::optional<st
         return 0;
     }
     try {
-        const std::filesystem::path target = WriteTarget(file);
-        const FolderLock lock(FolderOf(target));
+        // The file a write lands in: the target of a link, so the link survives the rename;
+        // but only a link that root or the running user placed.
+        const std::optional<std::filesystem::path> followed = FollowTrustedLinks(file);
+        if (!followed) {
+            return 0;
+        }
+        const std::filesystem::path& target = *followed;
+        struct stat info {};
+        const bool exists = ::lstat(target.c_str(), &info) == 0;
+        if ((exists && !S_ISREG(info.st_mode)) || (!exists && errno != ENOENT)) {
+            return 0;
+        }
+        // Writers take turns from the read to the rename: neither removes the other's
+        // temporary file nor loses the other's change.
+        const SettingsLock lock(target, exists ? &info : nullptr);
+        if (!lock.held()) {
+            return 0;
+        }
         CurrentFile current;
         if (!ReadForUpdate(target, current)) {
             return 0;
@@ -548,20 +534,20 @@ int ProfileWriteString(std::optional<std::string_view> section, std::optional<st
         std::string text;
         if (!key) {
             if (!scan.section_found) {
-                return Store(target, current, content, lock);
+                return Store(target, current, content);
             }
             write_at = scan.section_start;
             tail_from = next_section;
         } else if (!value) {
             if (!scan.entry_found) {
-                return Store(target, current, content, lock);
+                return Store(target, current, content);
             }
             write_at = scan.entry_start;
             tail_from = scan.entry_end;
         } else if (!scan.section_found) {
             content.append("\r\n[").append(*section).append("]\r\n");
             content.append(*key).append("=").append(*value).append("\r\n");
-            return Store(target, current, content, lock);
+            return Store(target, current, content);
         } else {
             text.append(*key).append("=").append(*value).append("\r\n");
             write_at = scan.entry_found ? scan.entry_start : next_section;
@@ -569,7 +555,7 @@ int ProfileWriteString(std::optional<std::string_view> section, std::optional<st
         }
         std::string updated = content.substr(0, write_at);
         updated.append(text).append(std::string_view(content).substr(tail_from));
-        return Store(target, current, updated, lock);
+        return Store(target, current, updated);
     } catch (const std::exception&) {
         return 0;
     }

@@ -1,6 +1,8 @@
 #include "settings/profile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -202,7 +204,9 @@ TEST_F(Profile, RewriteKeepsModeLinkAndOtherBytesAndLeavesNoTempFile) {
     EXPECT_EQ(testing::TempDir::Read(real),
               "[O]\nk = v \n\n[UpdateConfig]\r\nMcuType=22\r\n;x\r\n");
     EXPECT_EQ(fs::status(real).permissions(), fs::perms(0640));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 2);
+    // The file, its link, and the writers' lock file, which takes the settings file's mode.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 3);
+    EXPECT_EQ(fs::status(dir_.path() / ".tool.ini.lock").permissions(), fs::perms(0640));
 
     // Names that are not ours stay; a file with a second name is rewritten in place, so both
     // names still show one file.
@@ -246,7 +250,39 @@ TEST_F(Profile, WritersInOneFolderTakeTurns) {
             EXPECT_EQ(Int(name + std::to_string(i)), 1) << name << i;
         }
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 2);
+}
+
+// A lock on the folder, which anyone who can read it may take, no longer holds writers up; a
+// writer that holds the lock file does, but only for a bounded time. A link that another user
+// placed is not followed.
+TEST_F(Profile, NeitherAForeignLockNorAForeignLinkHoldsOrRedirectsAWrite) {
+    Write("[UpdateConfig]\r\nMcuType=1\r\n");
+    const int folder = ::open(dir_.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+    EXPECT_EQ(Set(kMcuTypeKey, "2"), 1);
+    ::close(folder);
+
+    const int writer = ::open((dir_.path() / ".tool.ini.lock").c_str(), O_WRONLY | O_CLOEXEC);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    ASSERT_EQ(::fcntl(writer, F_OFD_SETLK, &lock), 0);
+    EXPECT_EQ(Set(kMcuTypeKey, "3"), 0) << "gives up after its bounded wait";
+    ::close(writer);
+    EXPECT_EQ(Int(kMcuTypeKey), 2);
+
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "a link of another user needs root to make";
+    }
+    const fs::path elsewhere = dir_.Write("elsewhere.ini", "[UpdateConfig]\r\n");
+    file_ = dir_.path() / "planted.ini";
+    fs::create_symlink(elsewhere, file_);
+    ASSERT_EQ(::lchown(file_.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(Set(kMcuTypeKey, "4"), 0);
+    EXPECT_EQ(testing::TempDir::Read(elsewhere), "[UpdateConfig]\r\n");
+    ASSERT_EQ(::lchown(file_.c_str(), 0, 0), 0);  // root's own link is followed
+    EXPECT_EQ(Set(kMcuTypeKey, "4"), 1);
+    EXPECT_EQ(testing::TempDir::Read(elsewhere), "[UpdateConfig]\r\n\r\nMcuType=4\r\n");
 }
 
 // Runs the write as an unprivileged user when we are root, who ignores folder permissions.
