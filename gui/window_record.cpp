@@ -29,10 +29,6 @@ void RecordWindowRun(UpdateSession& session, McuWriteKind kind, int result, std:
     if (name.empty()) {
         return;
     }
-    // Joined as text, as "FireFile" is: the record stays below the program directory.
-    const std::string file =
-        state.program_directory.string() + (name.front() == '/' ? "" : "/") + name;
-
     const bool firmware = kind == McuWriteKind::kFirmware;
     RunRecord record = StartRecord(firmware ? "update" : "apply");
     record.time -= std::chrono::milliseconds(took_ms);
@@ -66,7 +62,7 @@ void RecordWindowRun(UpdateSession& session, McuWriteKind kind, int result, std:
     }
 
     std::string error;
-    if (!AppendRecord(file, RecordLine(RecordJson(record)), error)) {
+    if (!AppendRecordBelow(state.program_directory, name, RecordLine(RecordJson(record)), error)) {
         std::string line = "Record not kept: ";
         line += error;
         line += "\r\n";

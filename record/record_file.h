@@ -15,4 +15,12 @@ bool CanAppendRecord(const std::filesystem::path& file, std::string& error);
 // side by side never interleave; false with the reason in `error`.
 bool AppendRecord(const std::filesystem::path& file, std::string_view line, std::string& error);
 
+// As AppendRecord, for the window's "RecordFile": `name` is relative to `folder` with no ".."
+// component, links on the way are followed only when root or the running user owns them, the
+// file itself is never a link and only ever a regular file (a FIFO would block the window), and
+// when missing it is created readable and writable by the folder's group, so that the next
+// technician can append to it too.
+bool AppendRecordBelow(const std::filesystem::path& folder, std::string_view name,
+                       std::string_view line, std::string& error);
+
 }  // namespace velkor

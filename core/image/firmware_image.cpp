@@ -122,7 +122,8 @@ int CFirmwareImage::ReadFile(const std::string& path) {
     }
     std::size_t consumed = 0;
     while (consumed < content.size()) {
-        const ssize_t got = ::read(file.get(), content.data() + consumed, content.size() - consumed);
+        const ssize_t got =
+            ::read(file.get(), content.data() + consumed, content.size() - consumed);
         if (got < 0 && errno == EINTR) {
             continue;
         }

@@ -25,8 +25,8 @@ std::optional<std::filesystem::path> FollowTrustedLinks(const std::filesystem::p
             // The folder's own links are the folder's business: whoever could change them
             // could change the file as well.
             std::error_code error;
-            const std::filesystem::path folder =
-                std::filesystem::canonical(path.has_parent_path() ? path.parent_path() : ".", error);
+            const std::filesystem::path folder = std::filesystem::canonical(
+                path.has_parent_path() ? path.parent_path() : ".", error);
             return error ? path : folder / path.filename();
         }
         if (!IsTrustedLinkOwner(info.st_uid)) {

@@ -25,10 +25,10 @@ std::optional<std::filesystem::path> FollowTrustedLinks(const std::filesystem::p
 // the tool reads without a technician's touch. The name is joined to the folder as text (a
 // leading "/" still names a file below it); a name that does not exist yet is kInside.
 enum class BelowFolder {
-    kInside,           // every link on the way trusted (or none), no ".." component
-    kLeavesFolder,     // a ".." component
-    kUntrustedLink,    // a link on the way that neither root nor the running user owns
-    kNotRegularFile,   // it exists, and is not a regular file
+    kInside,          // every link on the way trusted (or none), no ".." component
+    kLeavesFolder,    // a ".." component
+    kUntrustedLink,   // a link on the way that neither root nor the running user owns
+    kNotRegularFile,  // it exists, and is not a regular file
 };
 BelowFolder CheckBelowFolder(const std::filesystem::path& folder, std::string_view name);
 

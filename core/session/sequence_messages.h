@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "platform/trusted_links.h"
 #include "procedures/programming_state.h"
 
 namespace velkor {
@@ -28,6 +29,21 @@ constexpr std::string_view AutoUpdateNotStartedLine(FileVerdict verdict) {
             return "Automatic update not started: the file has no description to check.\r\n";
         default:
             return "Automatic update not started: the file was not checked.\r\n";
+    }
+}
+
+// Why a "FireFile" was not even loaded.
+constexpr std::string_view FireFileRefusedLine(BelowFolder place) {
+    switch (place) {
+        case BelowFolder::kLeavesFolder:
+            return "Automatic update not started: FireFile leaves the program folder.\r\n";
+        case BelowFolder::kUntrustedLink:
+            return "Automatic update not started: FireFile passes through a link that neither "
+                   "root nor this user owns.\r\n";
+        case BelowFolder::kNotRegularFile:
+            return "Automatic update not started: FireFile is not a regular file.\r\n";
+        default:
+            return {};
     }
 }
 

@@ -140,9 +140,18 @@ void UpdateSequence::FamilyStep(int mcu_type) {
     ProfileReadString(kUpdateConfigSection, kFireFileKey, "", state.firmware_path,
                       kFireFileCapacity, state.settings_file);
     if (!state.firmware_path.empty()) {
+        // Nobody touched anything: a file reached through ".." or through another user's link
+        // (the folder may be writable by a group), or one that is no regular file, is not
+        // loaded, and the run waits for a file chosen with "Open".
+        const BelowFolder place = CheckBelowFolder(state.program_directory, state.firmware_path);
+        if (place != BelowFolder::kInside) {
+            session_.report.AppendLog(FireFileRefusedLine(place));
+            state.firmware_path.clear();
+            return;
+        }
         state.auto_update = true;
-        // Joined as text: a value that begins with a slash still names a file below the
-        // program directory, never one elsewhere on the unit.
+        // Joined as text: a value that begins with a slash still names a path below the
+        // program directory (though a ".." in it would lead out, which the check above refuses).
         const bool rooted = state.firmware_path.front() == '/';
         state.firmware_path =
             state.program_directory.string() + (rooted ? "" : "/") + state.firmware_path;

@@ -1,6 +1,8 @@
 #include "session/update_sequence.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 #include <set>
@@ -291,6 +293,50 @@ TEST_F(SequenceTest, FireFileProgramsWithoutATouchOnlyWhenTheCheckConfirmsIt) {
         EXPECT_FALSE(sequence.busy_with_mcu());
         EXPECT_NE(capture.log().find("Update complete, MCU will auto reset\r\n"),
                   std::string::npos);
+    }
+}
+
+// Without a touch, nothing is loaded from outside the program folder, through a link that
+// another user placed, or from anything but a regular file; "Open" waits for a choice.
+TEST_F(SequenceTest, FireFileOutsideTheFolderOrNoPlainFileIsNotLoaded) {
+    dir.Write("elsewhere/fw.s19", "");
+    std::filesystem::create_symlink(dir.path() / "elsewhere", dir.path() / "theirs");
+    std::filesystem::create_symlink(dir.path() / "elsewhere", dir.path() / "ours");
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::lchown((dir.path() / "theirs").c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::mkfifo((dir.path() / "fifo").c_str(), 0644), 0);
+    struct Row {
+        const char* fire_file;
+        std::string_view line;  // empty: loaded
+    };
+    const Row rows[] = {
+        {"../fw.s19", "Automatic update not started: FireFile leaves the program folder.\r\n"},
+        {"/elsewhere/../../fw.s19",
+         "Automatic update not started: FireFile leaves the program folder.\r\n"},
+        {"elsewhere", "Automatic update not started: FireFile is not a regular file.\r\n"},
+        {"fifo", "Automatic update not started: FireFile is not a regular file.\r\n"},
+        {"theirs/fw.s19", root ? "Automatic update not started: FireFile passes through a link "
+                                 "that neither root nor this user owns.\r\n"
+                               : ""},
+        {"ours/fw.s19", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.fire_file);
+        WriteSettings(std::string("[UpdateConfig]\r\nFireFile=") + row.fire_file + "\r\n");
+        session.state.app_type = kAppTypeR3360;
+        capture.Clear();
+        sequence.OnWorkerReport(kCommandReadMcuType, kMcuTypeStm8);
+        if (row.line.empty()) {
+            EXPECT_EQ(Taken(), CommandList{kCommandLoadFile});
+            continue;
+        }
+        EXPECT_EQ(capture.log(), row.line);
+        EXPECT_EQ(Taken(), CommandList{});
+        EXPECT_TRUE(session.state.firmware_path.empty());
+        EXPECT_EQ(view.enabled(kIdOpen), true);
+        EXPECT_EQ(view.enabled(kIdUpdate), false);
     }
 }
 

@@ -293,7 +293,7 @@ class ToolEndToEndTest : public QObject {
 
     void ApplyWritesTheOptionsTheUnitReportsNext() {
         Simulator sim({"--model", "j5", "--family", "m3"});
-        ToolRun tool(Settings(sim.device(), "RecordFile=/records.jsonl\r\n"));
+        ToolRun tool(Settings(sim.device(), "RecordFile=records.jsonl\r\n"));
         QTRY_COMPARE_WITH_TIMEOUT(Text(tool, kIdTypeDisplay), QStringLiteral("M3-J5"), kTimeoutMs);
         QVERIFY(List(tool, kIdTftList)->isVisible());  // the full panel
         QCOMPARE(List(tool, kIdRadioList)->currentText(), QStringLiteral("OSPREN"));
@@ -302,7 +302,6 @@ class ToolEndToEndTest : public QObject {
         QTest::mouseClick(tool.Control(kIdApply), Qt::LeftButton);
         QVERIFY(tool.Log().endsWith(QStringLiteral("config complete, MCU will auto reset\r\n")));
         QCOMPARE(qobject_cast<QProgressBar*>(tool.Control(kIdProgress))->value(), 100);
-        // A leading slash still names a file beside the program.
         const auto record =
             nlohmann::json::parse(testing::TempDir::Read(tool.dir.path() / "records.jsonl"));
         QVERIFY(record["command"] == "apply" && record["result"] == "configured");

@@ -1,0 +1,94 @@
+// Where the window's record goes and what a record says of the firmware file.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/posix_serial_port.h"
+#include "record/file_digest.h"
+#include "record/record_file.h"
+#include "record/session_facts.h"
+#include "session/update_session.h"
+#include "settings/unit_types.h"
+#include "support/temp_dir.h"
+
+namespace velkor {
+namespace {
+
+namespace fs = std::filesystem;
+
+// "RecordFile" is a plain name below the program folder: never a link, a FIFO (which would
+// hold the window), a file through another user's link, or a place outside.
+TEST(RecordFileOfTheWindow, StaysBelowItsFolderAndIsAlwaysAPlainFile) {
+    testing::TempDir dir;
+    const fs::path folder = dir.path() / "program";
+    dir.Write("program/sub/kept.jsonl", "");
+    dir.Write("outside.jsonl", "");
+    fs::create_symlink(dir.path() / "outside.jsonl", folder / "link.jsonl");
+    fs::create_symlink(dir.path(), folder / "theirs");
+    fs::create_symlink(folder / "sub", folder / "ours");
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::lchown((folder / "theirs").c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::mkfifo((folder / "fifo.jsonl").c_str(), 0666), 0);
+    struct Row {
+        const char* name;
+        const char* error;  // empty: appended
+    };
+    const Row rows[] = {
+        {"new.jsonl", ""},
+        {"sub/kept.jsonl", ""},
+        {"ours/kept.jsonl", ""},
+        {"../outside.jsonl", "RecordFile ../outside.jsonl leaves the program folder"},
+        {"sub/../../outside.jsonl", "RecordFile sub/../../outside.jsonl leaves the program folder"},
+        {"/new.jsonl", "RecordFile /new.jsonl is not a file name relative to the program folder"},
+        {"link.jsonl", "RecordFile link.jsonl is a symbolic link"},
+        {"fifo.jsonl", "RecordFile fifo.jsonl is not a regular file"},
+        {"theirs/outside.jsonl",
+         root ? "RecordFile theirs/outside.jsonl passes through a link that neither root nor "
+                "this user owns"
+              : ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string error;
+        EXPECT_EQ(AppendRecordBelow(folder, row.name, "{}\n", error), *row.error == '\0');
+        EXPECT_EQ(error, row.error);
+    }
+    EXPECT_EQ(testing::TempDir::Read(folder / "sub/kept.jsonl"), "{}\n{}\n");
+    EXPECT_EQ(testing::TempDir::Read(dir.path() / "outside.jsonl"), root ? "" : "{}\n");
+    // Made for the technicians of the folder's group, whatever the umask.
+    const mode_t umask = ::umask(077);
+    std::string error;
+    EXPECT_TRUE(AppendRecordBelow(folder, "shared.jsonl", "{}\n", error));
+    ::umask(umask);
+    EXPECT_EQ(fs::status(folder / "shared.jsonl").permissions(), fs::perms(0664));
+}
+
+// The record names the bytes the image was made of, though the file be replaced meanwhile.
+TEST(RecordOfTheFirmwareFile, DescribesTheBytesThatWereLoaded) {
+    testing::TempDir dir;
+    const std::string loaded = ":0400000001020304F2\r\n:00000001FF\r\n";
+    const std::string file = dir.Write("fw.hex", loaded);
+    RealClock clock;
+    PosixSerialPort port;
+    UpdateSession session(port, clock, dir.path() / "velkor-tool.ini");
+    session.SelectFamily(kMcuTypeM3);
+    session.state.firmware_path = file;
+    ASSERT_EQ(session.LoadFirmware(), 0);
+    dir.Write("fw.hex", ":00000001FF\r\n");  // swapped before the record is written
+
+    RunRecord record;
+    TakeFileFacts(session, record);
+    ASSERT_TRUE(record.file);
+    EXPECT_EQ(record.file->size, loaded.size());
+    EXPECT_EQ(record.file->sha256, DigestBytes(loaded)->sha256);
+}
+
+}  // namespace
+}  // namespace velkor
