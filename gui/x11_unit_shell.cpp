@@ -4,8 +4,11 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <unistd.h>
 #include <algorithm>
+
 #include <climits>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -227,6 +230,18 @@ std::string X11UnitShell::ProcessExecutable(ProcessId process) {
 }
 
 bool X11UnitShell::TerminateProcess(ProcessId process) {
+    // Any X client may name any process in _NET_WM_PID; the tool, often run as root, ends only
+    // a program of its own user.
+    const std::optional<uid_t> user = ProcessUser(process);
+    if (!user || *user != ::geteuid()) {
+        if (left_running_.insert(process).second) {
+            std::fprintf(stderr,
+                         "The manager program (process %d) runs as another user; it is left "
+                         "running.\n",
+                         process);
+        }
+        return false;
+    }
     return KillProcess(process);
 }
 

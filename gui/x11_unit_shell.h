@@ -2,6 +2,7 @@
 // named "DOZI", the task bar a window of class "HHTaskBar".
 #pragma once
 
+#include <set>
 #include <string>
 
 #include "platform/unit_shell.h"
@@ -29,6 +30,8 @@ class X11UnitShell final : public UnitShell {
     // From _NET_WM_PID.
     std::optional<ProcessId> WindowProcess(WindowId window) override;
     std::string ProcessExecutable(ProcessId process) override;
+    // Only a process of the user running the tool; another's is left, said once on standard
+    // error.
     bool TerminateProcess(ProcessId process) override;
     bool IsWindowVisible(WindowId window) override;
     void ShowWindow(WindowId window) override;
@@ -44,6 +47,7 @@ class X11UnitShell final : public UnitShell {
     unsigned long net_wm_name_ = 0;  // atoms
     unsigned long net_wm_pid_ = 0;
     unsigned long utf8_string_ = 0;
+    std::set<ProcessId> left_running_;  // said once each
 };
 
 }  // namespace velkor

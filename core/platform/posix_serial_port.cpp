@@ -140,6 +140,8 @@ int PosixSerialPort::Open(const std::string& device) {
         ::close(fd);
         return error;
     }
+    // What the device had, given back on close: ComPort may name any terminal.
+    original_ = tio;
     MakeRaw(tio);
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
         const int error = errno;
@@ -158,6 +160,7 @@ void PosixSerialPort::Close() {
     // The last command (an end record, say) must reach the line before the port goes. What
     // cannot leave within the write time-out, or once the waits are cancelled, is given up.
     DrainOutput();
+    ::tcsetattr(fd_, TCSANOW, &original_);
     ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);  // also releases the flock; never retried, the descriptor is gone either way
     fd_ = -1;

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdint>
 
+#include <termios.h>
+
 #include "platform/serial_port.h"
 
 namespace velkor {
@@ -24,7 +26,8 @@ class PosixSerialPort final : public SerialPort {
     // mode so that every byte passes untouched. A port already open here is closed first.
     int Open(const std::string& device) override;
     bool IsOpen() const override { return fd_ >= 0; }
-    // Gives the output time to leave (as Purge does), then closes.
+    // Gives the output time to leave (as Purge does), gives the device back the terminal
+    // settings it had before Open, then closes.
     void Close() override;
 
     // The driver's buffers have a fixed size: the request is accepted.
@@ -70,6 +73,7 @@ class PosixSerialPort final : public SerialPort {
     bool DrainOutput();
 
     int fd_ = -1;
+    termios original_{};  // the device's settings before Open
     int cancel_fd_ = -1;  // eventfd, readable once the waits are cancelled
     std::atomic<bool> cancelled_{false};
     std::uint32_t event_mask_ = 0;

@@ -203,7 +203,17 @@ TEST_F(PosixSerialPortTest, CancelledWaitsEndAtOnce) {
     EXPECT_EQ(ReadAll(port_, 1), "A");
 }
 
+// The device as another program sees it: its terminal settings.
+termios DeviceSettings(const std::string& device) {
+    termios tio{};
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    EXPECT_EQ(::tcgetattr(fd, &tio), 0);
+    ::close(fd);
+    return tio;
+}
+
 TEST_F(PosixSerialPortTest, LinkOpenSetsTheFiveFieldsAndKeepsTheRestOfTheTermios) {
+    const termios device_before = DeviceSettings(pty_.device());
     ASSERT_EQ(port_.Open(pty_.device()), 0);
     LineSettings before;
     ASSERT_TRUE(port_.GetLineSettings(before));
@@ -231,6 +241,14 @@ TEST_F(PosixSerialPortTest, LinkOpenSetsTheFiveFieldsAndKeepsTheRestOfTheTermios
     EXPECT_EQ(new_tio.c_cflag & ~(CBAUD | CSIZE | PARENB | PARODD | CSTOPB),
               old_tio.c_cflag & ~(CBAUD | CSIZE | PARENB | PARODD | CSTOPB));
     EXPECT_EQ(std::memcmp(new_tio.c_cc, old_tio.c_cc, sizeof old_tio.c_cc), 0);
+
+    // Closed, the device has its own settings back (echo, canonical input, its speed).
+    link.Close();
+    const termios device_after = DeviceSettings(pty_.device());
+    EXPECT_EQ(device_after.c_iflag, device_before.c_iflag);
+    EXPECT_EQ(device_after.c_oflag, device_before.c_oflag);
+    EXPECT_EQ(device_after.c_lflag, device_before.c_lflag);
+    EXPECT_EQ(device_after.c_cflag, device_before.c_cflag);
 }
 
 TEST(PosixSerialPortOpen, RefusesMissingDevicesAndFilesThatAreNoSerialPort) {

@@ -23,6 +23,7 @@
 namespace velkor {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::ScopedVariable;
 using testing::Sleeper;
 using testing::TempDir;
@@ -118,12 +119,20 @@ TEST(ShellProcessStart, PathSearchSkipsWhatCannotBeRun) {
         {folder, false},
         {"/nonexistent", false},
         {"", false},
+        // Empty and relative entries would mean the current folder, where the good one is.
+        {":", false},
+        {"/nonexistent::", false},
+        {".", false},
+        {"../good", false},
     };
+    const fs::path was = fs::current_path();
+    fs::current_path(good);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         ScopedVariable path("PATH", c.path.c_str());
         EXPECT_EQ(StartDetached(kShellProgram), c.started);
     }
+    fs::current_path(was);
 }
 
 TEST(ShellProcessStart, FailedExecIsReported) {

@@ -3,6 +3,7 @@
 
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 // After GoogleTest: Xlib's macros (None, Bool, Status) would break its templates.
@@ -21,6 +23,7 @@
 #include <X11/Xutil.h>
 
 #include "platform/clock.h"
+#include "platform/process_control.h"
 #include "session/start_up.h"
 #include "support/child_process.h"
 #include "support/scoped_variable.h"
@@ -280,6 +283,30 @@ TEST_F(X11WindowProcess, OwnerIsFoundReadAndEnded) {
     EXPECT_EQ(shell().ProcessExecutable(*process), std::filesystem::canonical(manager.program()));
     EXPECT_TRUE(shell().TerminateProcess(*process));
     EXPECT_EQ(manager.WaitForSignal(), SIGKILL);
+}
+
+// A window may name any process; the tool, run as root, must not end another user's.
+TEST_F(X11WindowProcess, AnotherUsersProcessIsLeftRunning) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "a process of another user needs root to start";
+    }
+    const pid_t other = ::fork();
+    if (other == 0) {
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+            ::execl("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr));
+        }
+        ::_exit(127);
+    }
+    ASSERT_GT(other, 0);
+    // Until the child has dropped root, it still counts as ours.
+    for (int i = 0; i < 1000 && ProcessUser(other) != uid_t{65534}; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_EQ(ProcessUser(other), uid_t{65534});
+    EXPECT_FALSE(shell().TerminateProcess(other));
+    EXPECT_EQ(::kill(other, 0), 0) << "still running";
+    ::kill(other, SIGKILL);
+    ::waitpid(other, nullptr, 0);
 }
 
 TEST_F(X11WindowProcess, MissingOrBogusPidTellsNoOwner) {
