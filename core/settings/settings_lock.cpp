@@ -55,8 +55,11 @@ std::filesystem::path SettingsLock::LockFileOf(const std::filesystem::path& targ
 }
 
 SettingsLock::SettingsLock(const std::filesystem::path& target, const struct stat* current) {
-    fd_ = OpenLockFile(LockFileOf(target), current);
-    if (fd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS) && current != nullptr) {
+    const std::filesystem::path lock_file = LockFileOf(target);
+    fd_ = OpenLockFile(lock_file, current);
+    struct stat info {};
+    if (fd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS) && current != nullptr &&
+        ::lstat(lock_file.c_str(), &info) != 0 && errno == ENOENT) {
         fd_ = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     }
     if (fd_ < 0) {
