@@ -2,6 +2,7 @@
 // runs them.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -200,7 +201,20 @@ TEST(QueryOnAPortInUse, FailsWithTheReasonInPlainWords) {
     CAsciiLink holder(context);
     ASSERT_EQ(holder.Open(sim.device(), holder.baud_rate()), kOpenOk);
 
-    const ProgramRun run = RunQuery(sim.device(), "r3360");
+    // Refused before the open, naming the holder; with --force-port the open itself fails.
+    const std::string us =
+        testing::kProgramEmulator.empty()
+            ? "e2e_tests"
+            : std::filesystem::path(testing::kProgramEmulator[0]).filename().string();
+    const ProgramRun refused = RunQuery(sim.device(), "r3360");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "Can not open serial port " + sim.device() + ": held by " + us +
+                               " (pid " + std::to_string(::getpid()) +
+                               "), which would take the MCU's replies; close that program and "
+                               "try again, or give --force-port\n");
+    const ProgramRun run = RunToEnd(
+        {kFlashProgram, "query", "--port", sim.device(), "--model", "r3360", "--force-port"});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "Can not open serial port " + sim.device() +
