@@ -180,8 +180,7 @@ int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std:
     facts.result = ResultWord(exit, facts.options_written.has_value());
     if (const int signal = request.stop != nullptr ? request.stop->signal() : 0;
         signal != 0 && exit != kConfigDone) {
-        sink.AppendMarked(sending ? kLogInterruptedOptionsSent : kLogInterruptedNothingWritten,
-                          LogKind::kOutcome);
+        log.AppendClosingLine(sending ? kLogInterruptedOptionsSent : kLogInterruptedNothingWritten);
         exit = kExitSignalBase + signal;
         facts.result = "interrupted";
     } else {

@@ -99,7 +99,7 @@ int RunQuery(const QueryOptions& options, const OutputOptions& outputs, RunStop&
         record.duration_ms = clock.NowMs() - started_ms;
         record.result = ResultWord(exit);
         if (stop.signal() != 0 && exit != kQueryOk) {
-            output.AppendMarked(kLogInterruptedNothingWritten, LogKind::kOutcome);
+            log.AppendClosingLine(kLogInterruptedNothingWritten);
             exit = kExitSignalBase + stop.signal();
             record.result = "interrupted";
         } else {

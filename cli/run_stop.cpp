@@ -71,6 +71,11 @@ void HeldAfterStop::Send(const Held& piece) {
 }
 
 void HeldAfterStop::Forward(const Held& piece) {
+    // Details stand on lines of their own where they are shown; text from the unit never
+    // ends a line of velkor-flash's log.
+    if (!piece.text.empty() && piece.kind != LogKind::kDetail) {
+        at_line_start_ = !piece.foreign && piece.text.back() == '\n';
+    }
     if (piece.foreign) {
         next_.AppendForeign(piece.text, piece.kind);
     } else if (piece.kind) {
@@ -78,6 +83,12 @@ void HeldAfterStop::Forward(const Held& piece) {
     } else {
         next_.AppendText(piece.text);
     }
+}
+
+void HeldAfterStop::AppendClosingLine(std::string_view line) {
+    std::string text = at_line_start_ ? std::string() : std::string("\r\n");
+    text += line;
+    next_.AppendMarked(text, LogKind::kOutcome);
 }
 
 void HeldAfterStop::PassOn() {

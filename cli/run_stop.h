@@ -74,6 +74,9 @@ class HeldAfterStop final : public ReportSink {
 
     // The held text goes on to `next` after all, in order.
     void PassOn();
+    // A line of the run's own, after what was passed on so far, on a line of its own: how the
+    // stopped run ended.
+    void AppendClosingLine(std::string_view line);
 
   private:
     struct Held {
@@ -89,6 +92,7 @@ class HeldAfterStop final : public ReportSink {
     const RunStop* stop_;
     std::mutex mutex_;
     std::vector<Held> held_;
+    bool at_line_start_ = true;  // of what went on to `next`
 };
 
 }  // namespace velkor

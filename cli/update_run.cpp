@@ -188,7 +188,7 @@ int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, Repo
     facts.result = ResultWord(exit);
     if (const int signal = request.stop != nullptr ? request.stop->signal() : 0;
         signal != 0 && exit != kWriteUpdated) {
-        sink.AppendMarked(InterruptedLine(reached), LogKind::kOutcome);
+        log.AppendClosingLine(InterruptedLine(reached));
         exit = kExitSignalBase + signal;
         facts.result = "interrupted";
     } else {
