@@ -184,7 +184,7 @@ int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std:
         exit = kExitSignalBase + signal;
         facts.result = "interrupted";
     } else {
-        log.PassOn();  // the stop came after the run's last wait: it ended as it would have
+        log.PassOn();  // not stopped, or only after its last wait: it ended as it would have
     }
     facts.exit_code = exit;
     if (record != nullptr) {

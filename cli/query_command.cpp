@@ -103,7 +103,7 @@ int RunQuery(const QueryOptions& options, const OutputOptions& outputs, RunStop&
             exit = kExitSignalBase + stop.signal();
             record.result = "interrupted";
         } else {
-            log.PassOn();
+            log.PassOn();  // not stopped, or only after its last wait
         }
     }
     record.exit_code = exit;

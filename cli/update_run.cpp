@@ -192,7 +192,7 @@ int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, Repo
         exit = kExitSignalBase + signal;
         facts.result = "interrupted";
     } else {
-        log.PassOn();  // the stop came after the run's last wait: it ended as it would have
+        log.PassOn();  // not stopped, or only after its last wait: it ended as it would have
     }
     facts.exit_code = exit;
     if (record != nullptr) {
