@@ -167,6 +167,15 @@ bool CheckRunFiles(const RunFiles& files) {
     }
     std::vector<std::string> logs;
     if (devices.size() > 1 && !files.log.empty()) {
+        std::error_code error;
+        if (std::filesystem::exists(files.log, error) &&
+            !std::filesystem::is_directory(files.log, error)) {
+            std::fprintf(stderr,
+                         "velkor-flash: with several ports --log names a folder for their log "
+                         "files; %s is none\n",
+                         files.log.c_str());
+            return false;
+        }
         logs = UnitLogFiles(files.log, devices);
     } else if (!files.log.empty()) {
         logs.push_back(files.log);
