@@ -1,20 +1,11 @@
 #include "cli/command_output.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "platform/text.h"
 
 namespace velkor {
-namespace {
-
-bool SameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-}  // namespace
 
 CommandOutput::CommandOutput(const OutputOptions& options, ReportSink* screen)
     : options_(options),
@@ -38,19 +29,11 @@ bool CommandOutput::Open(const std::vector<KeptFile>& kept) {
         return true;
     }
     const std::string& name = options_.log_file;
-    // Compared before the open, which creates the file: appending the log to the firmware
+    // Checked before the open, which creates the file: appending the log to the firmware
     // file would spoil it, and opening a serial device may already move its modem lines.
-    struct stat log_status {};
-    if (::stat(name.c_str(), &log_status) == 0) {
-        for (const KeptFile& file : kept) {
-            struct stat status {};
-            if (!file.path.empty() && ::stat(file.path.c_str(), &status) == 0 &&
-                SameFile(status, log_status)) {
-                std::fprintf(stderr, "velkor-flash: --log %s is %.*s; name another file\n",
-                             name.c_str(), static_cast<int>(file.role.size()), file.role.data());
-                return false;
-            }
-        }
+    if (const std::string refusal = WriteRefusal("--log", name, kept); !refusal.empty()) {
+        std::fprintf(stderr, "velkor-flash: %s\n", refusal.c_str());
+        return false;
     }
     log_ = std::fopen(name.c_str(), "ae");
     if (log_ == nullptr) {
@@ -83,6 +66,17 @@ void CommandOutput::AppendMarked(std::string_view text, LogKind kind) {
         return;
     }
     Append(text, &kind);
+}
+
+void CommandOutput::AppendForeign(std::string_view text, std::optional<LogKind> kind) {
+    const std::string shown = EscapeControls(text);
+    if (!kind) {
+        Append(shown, nullptr);
+    } else if (*kind != LogKind::kDetail) {
+        Append(shown, &*kind);
+    } else if (options_.verbose) {
+        AppendLine(shown);
+    }
 }
 
 void CommandOutput::ResetProgress(int maximum) {

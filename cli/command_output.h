@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/output_options.h"
+#include "cli/output_paths.h"
 #include "cli/terminal_sink.h"
 #include "platform/clock.h"
 #include "platform/posix_serial_port.h"
@@ -18,16 +19,12 @@
 
 namespace velkor {
 
-// A file the command reads or writes, which the --log file must not be.
-struct KeptFile {
-    std::string path;
-    std::string_view role;  // for example "the firmware file"
-};
-
 // The sink of one session's log. Standard error gets the log with the progress bar; with -q
 // only errors and outcomes; with -v the details too, and with --trace a line for each run of
 // bytes on the wire. The --log file gets all of that, -q or not, without the progress bar.
-// Details and trace lines stand on lines of their own. One per session, used from the
+// Details and trace lines stand on lines of their own. Text from the unit is shown with its
+// control characters escaped, line ends included, so that it can neither steer the terminal
+// nor begin a line of the log. One per session, used from the
 // session's thread; sessions side by side each have their own.
 class CommandOutput final : public ReportSink {
   public:
@@ -39,7 +36,7 @@ class CommandOutput final : public ReportSink {
     CommandOutput& operator=(const CommandOutput&) = delete;
 
     // Opens the --log file for appending, before anything is sent. False, after saying why on
-    // standard error, when it cannot be opened or is one of `kept`.
+    // standard error, when it cannot be opened, is one of `kept` or is a serial device.
     bool Open(const std::vector<KeptFile>& kept = {});
 
     // The session's serial port: the device, traced with --trace.
@@ -47,6 +44,7 @@ class CommandOutput final : public ReportSink {
 
     void AppendText(std::string_view text) override;
     void AppendMarked(std::string_view text, LogKind kind) override;
+    void AppendForeign(std::string_view text, std::optional<LogKind> kind) override;
     void ResetProgress(int maximum) override;
     void SetProgress(int position) override;
 

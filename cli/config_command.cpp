@@ -11,6 +11,7 @@
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
+#include "cli/port_holders.h"
 #include "cli/port_options.h"
 #include "cli/run_output.h"
 #include "cli/several_ports.h"
@@ -65,11 +66,12 @@ std::string ConfigFailure(int exit) {
 
 // The same options written to every unit, all at once.
 int ConfigSeveral(const std::vector<std::string>& devices, const ConfigRequest& request,
-                  const OutputOptions& outputs, const RecordOptions& record) {
-    const SeveralPorts several{devices, outputs, record, {}, ConfigFailure};
+                  const OutputOptions& outputs, const RecordOptions& record, bool force_port) {
+    const SeveralPorts several{devices, outputs, record, force_port, ConfigFailure};
     return RunOnSeveralPorts(several, [&request](UnitRunContext& unit) {
         ConfigRequest mine = request;
         mine.device = unit.device;
+        mine.held_by = unit.held_by;
         unit.show_stage("options");
         RealClock clock;
         return RunConfig(unit.output.port(), clock, mine, unit.out, unit.output, &unit.record);
@@ -78,7 +80,7 @@ int ConfigSeveral(const std::vector<std::string>& devices, const ConfigRequest& 
 
 }  // namespace
 
-void AddConfigCommand(CLI::App& app, int& exit_code) {
+void AddConfigCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
     auto request = std::make_shared<ConfigRequest>();
     auto record = std::make_shared<RecordOptions>();
     CLI::App* command = app.add_subcommand(
@@ -125,9 +127,14 @@ void AddConfigCommand(CLI::App& app, int& exit_code) {
                       "object on standard output instead of the LABEL ENTRY lines");
     auto outputs = std::make_shared<OutputOptions>();
     AddOutputOptions(*command, *outputs);
-    command->callback([request, ports, record, outputs, &exit_code] {
+    command->callback([request, ports, record, outputs, &exit_code, &signals] {
+        request->stop = &signals.Arm();
         const std::vector<std::string> devices = GatherPorts(ports->ports, ports->ports_from);
         if (devices.empty()) {
+            exit_code = kExitUsage;
+            return;
+        }
+        if (!CheckRunFiles({devices, {}, ports->ports_from, outputs->log_file, record->file})) {
             exit_code = kExitUsage;
             return;
         }
@@ -136,7 +143,7 @@ void AddConfigCommand(CLI::App& app, int& exit_code) {
             return;
         }
         if (devices.size() > 1) {
-            exit_code = ConfigSeveral(devices, *request, *outputs, *record);
+            exit_code = ConfigSeveral(devices, *request, *outputs, *record, ports->force_port);
             return;
         }
         request->device = devices.front();
@@ -148,6 +155,9 @@ void AddConfigCommand(CLI::App& app, int& exit_code) {
                     {{request->device, "the serial device"}, {record->file, "the record file"}})) {
                 exit_code = kExitUsage;
                 return;
+            }
+            if (!ports->force_port) {
+                request->held_by = HeldBy(request->device);
             }
             RealClock clock;
             std::ostringstream unshown;  // the object carries the options instead

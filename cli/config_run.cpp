@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "cli/held_port.h"
 #include "procedures/family_options.h"
 #include "record/session_facts.h"
 #include "session/update_session.h"
@@ -58,7 +59,7 @@ std::optional<std::uint8_t> OptionIndex(UnitOption option, std::string_view name
 namespace {
 
 int RunConfigSteps(UpdateSession& session, const ConfigRequest& request, std::ostream& out,
-                   RunRecord& record) {
+                   RunRecord& record, bool& sending) {
     const FamilyDescriptor* descriptor = FamilyOf(request.model, request.mcu);
     Report& report = session.report;
     if (descriptor == nullptr || session.links.Plain(request.model) == nullptr ||
@@ -81,6 +82,13 @@ int RunConfigSteps(UpdateSession& session, const ConfigRequest& request, std::os
         changes = true;
     }
 
+    if (session.context.stopping()) {
+        return kConfigPortFailed;  // stopped before it began: the port is not even opened
+    }
+    if (!request.held_by.empty()) {
+        report.AppendError(HeldPortLine(request.device, request.held_by));
+        return kConfigPortFailed;
+    }
     if (const int opened = session.OpenModelLink(); opened != kOpenOk) {
         // A device that cannot be opened has been explained by the open itself.
         if (opened != kOpenNoDevice) {
@@ -124,7 +132,11 @@ int RunConfigSteps(UpdateSession& session, const ConfigRequest& request, std::os
         // Nothing reports it, so the command sends the panel's default, as the tool does.
         report.AppendLog("RDS is not reported by the MCU: it is written as DISABLE.\r\n");
     }
+    if (session.context.stopping()) {
+        return kConfigNotWritten;
+    }
     record.options_written = NameOptions(options, carried);
+    sending = true;
     return session.current_link->WriteConfiguration() == 0 ? kConfigDone : kConfigNotWritten;
 }
 
@@ -155,14 +167,25 @@ int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std:
     facts.model = request.model;
     facts.family = request.mcu;
 
-    UpdateSession session(port, clock, {}, &sink);
+    HeldAfterStop log(sink, request.stop);
+    UpdateSession session(port, clock, {}, &log);
+    RunStop::Watch watch(request.stop, session.context);
     session.state.app_type = request.model;
     session.state.device = request.device;
     session.context.port_source = kPortSourceCommandLine;
-    const int exit = RunConfigSteps(session, request, out, facts);
+    bool sending = false;
+    int exit = RunConfigSteps(session, request, out, facts, sending);
 
     facts.duration_ms = clock.NowMs() - started_ms;
     facts.result = ResultWord(exit, facts.options_written.has_value());
+    if (const int signal = request.stop != nullptr ? request.stop->signal() : 0;
+        signal != 0 && exit != kConfigDone) {
+        log.AppendClosingLine(sending ? kLogInterruptedOptionsSent : kLogInterruptedNothingWritten);
+        exit = kExitSignalBase + signal;
+        facts.result = "interrupted";
+    } else {
+        log.PassOn();  // not stopped, or only after its last wait: it ended as it would have
+    }
     facts.exit_code = exit;
     if (record != nullptr) {
         *record = std::move(facts);

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/run_stop.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "procedures/unit_options.h"
@@ -33,6 +34,11 @@ struct ConfigRequest {
     McuType mcu = kMcuTypeUndetermined;
     // New list indices by UnitOption; empty: keep what the unit reports.
     std::array<std::optional<std::uint8_t>, kUnitOptionCount> changes{};
+    // The programs that hold the device open, found before the run: the port is then refused
+    // before it is opened. Empty: none, or --force-port.
+    std::string held_by = {};
+    // Stops the run from another thread; null: nothing does.
+    RunStop* stop = nullptr;
 };
 
 // The index of `name` in the option's list, ignoring case, blanks and the inch mark, so that
@@ -40,7 +46,9 @@ struct ConfigRequest {
 std::optional<std::uint8_t> OptionIndex(UnitOption option, std::string_view name);
 
 // Runs on `port` with the log going to `sink`; the options, as "LABEL ENTRY" lines, go to
-// `out`. A ConfigExit. What the run did goes to `record` when one is given.
+// `out`. A ConfigExit, or kExitSignalBase plus the signal when the run was stopped before it
+// ended, with its "Interrupted" line in the log. What the run did goes to `record` when one is
+// given.
 int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std::ostream& out,
               ReportSink& sink, RunRecord* record = nullptr);
 

@@ -42,18 +42,31 @@ int RunImage(const ImageOptions& options) {
                      " standard output\n");
         return kExitUsage;
     }
-    // The image would replace the very file it was read from.
+    // The image would replace the very file it was read from, or be appended to it.
     struct stat input {};
     struct stat output {};
-    if (!to_stdout && ::stat(options.file.c_str(), &input) == 0 &&
-        ::stat(options.output.c_str(), &output) == 0 && input.st_dev == output.st_dev &&
-        input.st_ino == output.st_ino) {
+    const bool input_known = ::stat(options.file.c_str(), &input) == 0;
+    if (input_known && !to_stdout && ::stat(options.output.c_str(), &output) == 0 &&
+        input.st_dev == output.st_dev && input.st_ino == output.st_ino) {
         std::fprintf(stderr, "velkor-flash: -o %s is the firmware file itself; name another file\n",
                      options.output.c_str());
         return kExitUsage;
     }
+    if (input_known && to_stdout && ::fstat(STDOUT_FILENO, &output) == 0 &&
+        input.st_dev == output.st_dev && input.st_ino == output.st_ino) {
+        std::fprintf(stderr,
+                     "velkor-flash: standard output is the firmware file itself; name another "
+                     "file with -o\n");
+        return kExitUsage;
+    }
     CommandOutput log(options.log);
-    if (!log.Open({{options.file, "the firmware file"}, {options.output, "the image file"}})) {
+    std::vector<KeptFile> kept = {{options.file, "the firmware file"}};
+    if (to_stdout) {
+        kept.push_back({"/proc/self/fd/1", "standard output"});
+    } else {
+        kept.push_back({options.output, "the image file"});
+    }
+    if (!log.Open(kept)) {
         return kExitUsage;
     }
     Report report(&log);

@@ -33,6 +33,16 @@ class LogWatch final : public ReportSink {
             next_->AppendMarked(text, kind);
         }
     }
+    // Text from the unit never ends the log's line: a sink of velkor-flash shows its line ends
+    // escaped.
+    void AppendForeign(std::string_view text, std::optional<LogKind> kind) override {
+        if (!text.empty() && kind != LogKind::kDetail) {
+            at_line_start_ = false;
+        }
+        if (next_ != nullptr) {
+            next_->AppendForeign(text, kind);
+        }
+    }
     void ResetProgress(int maximum) override {
         if (next_ != nullptr) {
             next_->ResetProgress(maximum);

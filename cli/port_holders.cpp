@@ -11,9 +11,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <sstream>
+
+#include "platform/text.h"
 
 namespace velkor {
 namespace {
@@ -50,7 +53,44 @@ void AddHolder(PortUseReport& report, pid_t pid) {
     }
 }
 
-// The open files of one process that are the devices; false when they are hidden.
+// The pseudo-terminal whose master end `fd` of the process is: the kernel names its index in
+// the descriptor's fdinfo ("tty-index:"). None when it does not say.
+std::optional<unsigned> MasterIndex(int proc_fd, pid_t pid, const char* fd) {
+    const std::string info = std::to_string(pid) + "/fdinfo/" + fd;
+    const int info_fd = ::openat(proc_fd, info.c_str(), O_RDONLY | O_CLOEXEC);
+    if (info_fd < 0) {
+        return std::nullopt;
+    }
+    char text[512];
+    const ssize_t length = ::read(info_fd, text, sizeof text - 1);
+    ::close(info_fd);
+    if (length <= 0) {
+        return std::nullopt;
+    }
+    text[length] = '\0';
+    const char* field = std::strstr(text, "tty-index:");
+    unsigned index = 0;
+    if (field == nullptr || std::sscanf(field, "tty-index: %u", &index) != 1) {
+        return std::nullopt;
+    }
+    return index;
+}
+
+// The index of the pseudo-terminal whose slave end has device number `rdev`; none for any
+// other device.
+std::optional<unsigned> SlaveIndex(dev_t rdev) {
+    constexpr unsigned kFirstSlaveMajor = 136;  // UNIX98 pseudo-terminal slaves: 136 to 143
+    constexpr unsigned kSlaveMajors = 8;
+    const unsigned major_number = major(rdev);
+    if (major_number < kFirstSlaveMajor || major_number >= kFirstSlaveMajor + kSlaveMajors) {
+        return std::nullopt;
+    }
+    return (major_number - kFirstSlaveMajor) * 256 + minor(rdev);
+}
+
+// The open files of one process that are the devices; false when they are hidden. A process
+// that holds the master end of a pseudo-terminal is its other end (velkor-sim, a bridge to a
+// remote port) and keeps the slave open by design: it does not count as holding the slave.
 bool ScanProcess(int proc_fd, pid_t pid, const std::vector<std::optional<DeviceId>>& ids,
                  std::vector<PortUseReport>& reports) {
     const std::string fd_dir = std::to_string(pid) + "/fd";
@@ -63,6 +103,8 @@ bool ScanProcess(int proc_fd, pid_t pid, const std::vector<std::optional<DeviceI
         ::close(dir_fd);
         return false;
     }
+    std::vector<std::size_t> held;
+    std::vector<std::optional<unsigned>> masters;  // none: a master whose index is not known
     while (const dirent* entry = ::readdir(dir)) {
         char target[64];
         const ssize_t length = ::readlinkat(dir_fd, entry->d_name, target, sizeof target - 1);
@@ -75,13 +117,28 @@ bool ScanProcess(int proc_fd, pid_t pid, const std::vector<std::optional<DeviceI
         if (::fstatat(dir_fd, entry->d_name, &status, 0) != 0 || !S_ISCHR(status.st_mode)) {
             continue;
         }
+        if (status.st_rdev == makedev(5, 2)) {  // /dev/ptmx: a master end
+            masters.push_back(MasterIndex(proc_fd, pid, entry->d_name));
+            continue;
+        }
         for (std::size_t i = 0; i < ids.size(); ++i) {
             if (ids[i] && ids[i]->rdev == status.st_rdev) {
-                AddHolder(reports[i], pid);
+                held.push_back(i);
             }
         }
     }
     ::closedir(dir);
+    for (const std::size_t i : held) {
+        const auto slave = SlaveIndex(ids[i]->rdev);
+        const bool other_end =
+            slave && std::any_of(masters.begin(), masters.end(), [&](const auto& master) {
+                // A kernel that does not name the index: any master counts as the other end.
+                return !master || *master == *slave;
+            });
+        if (!other_end) {
+            AddHolder(reports[i], pid);
+        }
+    }
     return true;
 }
 
@@ -157,6 +214,25 @@ std::vector<PortUseReport> FindPortHolders(const std::vector<std::string>& devic
         }
     }
     return reports;
+}
+
+std::string HoldersText(const std::vector<PortHolder>& holders) {
+    std::string text;
+    for (const PortHolder& holder : holders) {
+        if (!text.empty()) {
+            text += ", ";
+        }
+        text += holder.program.empty() ? std::string("a program") : EscapeControls(holder.program);
+        text += " (pid ";
+        text += std::to_string(holder.pid);
+        text += ')';
+    }
+    return text;
+}
+
+std::string HeldBy(const std::string& device) {
+    const std::vector<PortUseReport> uses = FindPortHolders({device});
+    return uses.front().use == PortUse::kHeld ? HoldersText(uses.front().holders) : std::string();
 }
 
 }  // namespace velkor

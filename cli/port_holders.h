@@ -17,7 +17,9 @@ enum class PortUse {
 
 struct PortHolder {
     pid_t pid = 0;
-    std::string program;  // its command name; empty when it could not be read
+    // Its command name, as the process set it: any bytes, to be shown escaped. Empty when it
+    // could not be read.
+    std::string program;
 };
 
 struct PortUseReport {
@@ -27,7 +29,16 @@ struct PortUseReport {
 
 // For each of `devices`, in the same order: the processes whose open files
 // (/proc/PID/fd) include it, and those holding a flock on it (/proc/locks, which every user
-// may read). A device that cannot be found is reported free of holders but unknown.
+// may read). A device that cannot be found is reported free of holders but unknown. The
+// program at the other end of a pseudo-terminal (one that holds its master) is no holder of
+// its slave.
 std::vector<PortUseReport> FindPortHolders(const std::vector<std::string>& devices);
+
+// "NAME (pid N)" for each holder, joined by ", ", each name escaped for a terminal ("a
+// program" when it could not be read).
+std::string HoldersText(const std::vector<PortHolder>& holders);
+
+// HoldersText of the programs that hold `device` open now; empty when none is seen.
+std::string HeldBy(const std::string& device);
 
 }  // namespace velkor

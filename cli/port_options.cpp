@@ -14,6 +14,13 @@ void AddPortOptions(CLI::App& command, PortOptions& options) {
         .add_option("--ports-from", options.ports_from,
                     "the units' serial devices, one a line ('#' begins a comment)")
         ->option_text("FILE");
+    AddForcePortOption(command, options.force_port);
+}
+
+void AddForcePortOption(CLI::App& command, bool& force_port) {
+    command.add_flag("--force-port", force_port,
+                     "open the port even when another program holds it open (its reads would "
+                     "take the MCU's replies)");
 }
 
 }  // namespace velkor

@@ -1,4 +1,5 @@
-// --port, given once per unit, and --ports-from FILE: the units a command works on.
+// --port, given once per unit, and --ports-from FILE: the units a command works on; and
+// --force-port.
 #pragma once
 
 #include <string>
@@ -11,8 +12,12 @@ namespace velkor {
 struct PortOptions {
     std::vector<std::string> ports;
     std::string ports_from;
+    bool force_port = false;  // open a port another program holds open
 };
 
 void AddPortOptions(CLI::App& command, PortOptions& options);
+
+// --force-port alone, for a command that takes one --port of its own.
+void AddForcePortOption(CLI::App& command, bool& force_port);
 
 }  // namespace velkor

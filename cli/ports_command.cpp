@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/serial_devices.h"
+#include "platform/text.h"
+#include "record/record_json.h"
 
 namespace velkor {
 namespace {
@@ -24,18 +26,7 @@ std::string UseText(const PortUseReport& use) {
         case PortUse::kHeld:
             break;
     }
-    std::string text = "yes, by ";
-    for (std::size_t i = 0; i < use.holders.size(); ++i) {
-        const PortHolder& holder = use.holders[i];
-        if (i > 0) {
-            text += ", ";
-        }
-        text += holder.program.empty() ? std::string("a program") : holder.program;
-        text += " (pid ";
-        text += std::to_string(holder.pid);
-        text += ')';
-    }
-    return text;
+    return "yes, by " + HoldersText(use.holders);
 }
 
 void PrintText(const std::vector<SerialDevice>& devices) {
@@ -45,22 +36,26 @@ void PrintText(const std::vector<SerialDevice>& devices) {
     }
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const SerialDevice& device = devices[i];
+        // An adapter names itself: its texts are shown escaped, as the unit's are.
+        const auto shown = [](const std::string& value) {
+            return value.empty() ? std::string("-") : EscapeControls(value);
+        };
         std::string text = i > 0 ? "\n" : "";
-        text += device.device;
+        text += EscapeControls(device.device);
         text += "\n  by-id:  ";
-        text += device.by_id.empty() ? std::string("-") : device.by_id;
+        text += shown(device.by_id);
         text += "\n  driver: ";
-        text += device.driver.empty() ? std::string("-") : device.driver;
+        text += shown(device.driver);
         if (device.usb) {
             const UsbIdentity& usb = *device.usb;
             text += "\n  usb:    ";
-            text += usb.vendor_id;
+            text += EscapeControls(usb.vendor_id);
             text += ':';
-            text += usb.product_id;
+            text += EscapeControls(usb.product_id);
             text += ", serial ";
-            text += usb.serial.empty() ? std::string("-") : usb.serial;
+            text += shown(usb.serial);
             text += ", \"";
-            text += usb.product;
+            text += EscapeControls(usb.product);
             text += '"';
         }
         text += "\n  in use: ";
@@ -104,8 +99,10 @@ void PrintJson(const std::vector<SerialDevice>& devices) {
         list.push_back(std::move(entry));
     }
     // A product text is whatever the adapter says: bytes that are no UTF-8 are replaced
-    // rather than ending the listing.
-    std::cout << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    // rather than ending the listing, and control characters are written as escapes.
+    std::cout << EscapeJsonControls(
+                     list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace))
+              << '\n';
 }
 
 }  // namespace

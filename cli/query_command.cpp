@@ -5,8 +5,11 @@
 
 #include "cli/command_output.h"
 #include "cli/exit_codes.h"
+#include "cli/held_port.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
+#include "cli/port_holders.h"
+#include "cli/port_options.h"
 #include "cli/run_output.h"
 #include "platform/clock.h"
 #include "record/session_facts.h"
@@ -19,9 +22,18 @@ struct QueryOptions {
     std::string port;
     AppType model = kAppTypeUndetermined;
     RecordOptions record;
+    bool force_port = false;
 };
 
-int RunQuerySteps(UpdateSession& session, const QueryOptions& options, RunRecord& record) {
+int RunQuerySteps(UpdateSession& session, const QueryOptions& options, const std::string& held_by,
+                  RunRecord& record) {
+    if (session.context.stopping()) {
+        return kQueryPortFailed;  // stopped before it began: the port is not even opened
+    }
+    if (!held_by.empty()) {
+        session.report.AppendError(HeldPortLine(options.port, held_by));
+        return kQueryPortFailed;
+    }
     // A device that cannot be opened has already been explained in the log.
     if (const int opened = session.OpenLink(); opened != kOpenOk) {
         if (opened != kOpenNoDevice) {
@@ -64,7 +76,7 @@ const char* ResultWord(int exit) {
     }
 }
 
-int RunQuery(const QueryOptions& options, const OutputOptions& outputs) {
+int RunQuery(const QueryOptions& options, const OutputOptions& outputs, RunStop& stop) {
     RunRecord record = StartRecord("query");
     record.port = options.port;
     record.model = options.model;
@@ -74,30 +86,42 @@ int RunQuery(const QueryOptions& options, const OutputOptions& outputs) {
         if (!output.Open({{options.port, "the serial device"}})) {
             return kExitUsage;
         }
+        const std::string held_by = options.force_port ? std::string() : HeldBy(options.port);
         RealClock clock;
         const std::uint32_t started_ms = clock.NowMs();
-        UpdateSession session(output.port(), clock, {}, &output);
+        HeldAfterStop log(output, &stop);
+        UpdateSession session(output.port(), clock, {}, &log);
+        RunStop::Watch watch(&stop, session.context);
         session.state.app_type = options.model;
         session.state.device = options.port;
         session.context.port_source = kPortSourceCommandLine;
-        exit = RunQuerySteps(session, options, record);
+        exit = RunQuerySteps(session, options, held_by, record);
         record.duration_ms = clock.NowMs() - started_ms;
+        record.result = ResultWord(exit);
+        if (stop.signal() != 0 && exit != kQueryOk) {
+            log.AppendClosingLine(kLogInterruptedNothingWritten);
+            exit = kExitSignalBase + stop.signal();
+            record.result = "interrupted";
+        } else {
+            log.PassOn();  // not stopped, or only after its last wait
+        }
     }
-    record.result = ResultWord(exit);
     record.exit_code = exit;
     return FinishRun(options.record, record, exit);
 }
 
 }  // namespace
 
-void AddQueryCommand(CLI::App& app, int& exit_code) {
+void AddQueryCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
     auto options = std::make_shared<QueryOptions>();
     CLI::App* command = app.add_subcommand(
         "query",
         "Read the MCU's version, checksum and information text as the tool does before an "
         "update (with its pauses). The log goes to standard error; the MCU checksum, when the "
         "MCU reported it, to standard output as eight hexadecimal digits. Exit status: 0 the "
-        "version query succeeded, 1 the MCU did not answer it, 2 the port could not be opened.");
+        "version query succeeded, 1 the MCU did not answer it, 2 the port could not be opened (or "
+        "another program holds it open, unless --force-port is given); 128 plus the number of "
+        "the SIGINT, SIGTERM or SIGHUP that stopped it.");
     command->add_option("--port", options->port, "serial device, for example /dev/ttyUSB0")
         ->required()
         ->option_text("DEVICE");
@@ -105,9 +129,12 @@ void AddQueryCommand(CLI::App& app, int& exit_code) {
     command->add_flag("--json", options->record.json,
                       "print the texts and checksum the MCU reported as one JSON object on "
                       "standard output instead of the checksum line");
+    AddForcePortOption(*command, options->force_port);
     auto outputs = std::make_shared<OutputOptions>();
     AddOutputOptions(*command, *outputs);
-    command->callback([options, outputs, &exit_code] { exit_code = RunQuery(*options, *outputs); });
+    command->callback([options, outputs, &exit_code, &signals] {
+        exit_code = RunQuery(*options, *outputs, signals.Arm());
+    });
 }
 
 }  // namespace velkor

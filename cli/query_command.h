@@ -4,6 +4,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/interrupt_signals.h"
+
 namespace velkor {
 
 // Exit statuses of the query command.
@@ -13,7 +15,8 @@ enum QueryExit : int {
     kQueryPortFailed = 2,  // the serial port could not be opened or set up
 };
 
-// Adds the subcommand; when it runs, its exit status lands in `exit_code`.
-void AddQueryCommand(CLI::App& app, int& exit_code);
+// Adds the subcommand; when it runs, its exit status lands in `exit_code`, and `signals` stop
+// it.
+void AddQueryCommand(CLI::App& app, int& exit_code, InterruptSignals& signals);
 
 }  // namespace velkor

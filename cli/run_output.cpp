@@ -8,6 +8,15 @@
 
 namespace velkor {
 
+bool RecordPathAllowed(const RecordOptions& options, const std::vector<KeptFile>& kept) {
+    if (const std::string refusal = WriteRefusal("--record", options.file, kept);
+        !refusal.empty()) {
+        std::fprintf(stderr, "velkor-flash: %s\n", refusal.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool RecordReady(const RecordOptions& options) {
     std::string error;
     if (!options.file.empty() && !CanAppendRecord(options.file, error)) {

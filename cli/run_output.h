@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "cli/output_paths.h"
 #include "record/record_json.h"
 #include "record/run_record.h"
 
@@ -13,6 +14,11 @@ struct RecordOptions {
     std::string file;  // empty: no record file
     bool json = false;
 };
+
+// Before anything is opened or sent: false, with the reason on standard error, when the record
+// file is one of `kept` (the firmware file, the port list, a log file, a device of the run)
+// or a serial device.
+bool RecordPathAllowed(const RecordOptions& options, const std::vector<KeptFile>& kept);
 
 // Before the run: false, with the reason on standard error, when the record file cannot be
 // opened, so that no unit is changed without its record.

@@ -5,14 +5,10 @@
 #include <filesystem>
 
 namespace velkor {
-namespace {
 
-// What one device is, whatever name reaches it: its device number for a device node, its
-// file otherwise; the resolved path when it does not exist (yet), so a link and its target
-// still match.
-std::string DeviceKey(const std::string& device) {
+std::string FileKey(const std::string& path) {
     struct stat info {};
-    if (::stat(device.c_str(), &info) == 0) {
+    if (::stat(path.c_str(), &info) == 0) {
         if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
             std::string key = "node ";
             key += std::to_string(info.st_rdev);
@@ -25,20 +21,18 @@ std::string DeviceKey(const std::string& device) {
         return key;
     }
     std::error_code error;
-    const auto resolved = std::filesystem::weakly_canonical(device, error);
+    const auto resolved = std::filesystem::weakly_canonical(path, error);
     std::string key = "path ";
-    key += error ? device : resolved.string();
+    key += error ? path : resolved.string();
     return key;
 }
-
-}  // namespace
 
 std::optional<std::pair<std::string, std::string>> FindSameDevice(
     const std::vector<std::string>& devices) {
     std::vector<std::string> keys;
     keys.reserve(devices.size());
     for (std::size_t i = 0; i < devices.size(); ++i) {
-        keys.push_back(DeviceKey(devices[i]));
+        keys.push_back(FileKey(devices[i]));
         for (std::size_t j = 0; j < i; ++j) {
             if (keys[j] == keys[i]) {
                 return std::make_pair(devices[j], devices[i]);

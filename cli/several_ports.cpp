@@ -1,5 +1,6 @@
 #include "cli/several_ports.h"
 
+#include <string.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,7 +12,9 @@
 #include <thread>
 
 #include "cli/exit_codes.h"
+#include "cli/port_holders.h"
 #include "cli/port_list_file.h"
+#include "cli/run_stop.h"
 #include "cli/same_device.h"
 #include "cli/status_board.h"
 #include "cli/unit_screens.h"
@@ -28,8 +31,9 @@ struct UnitResult {
     double seconds = 0;
 };
 
-// The log file of a unit in the --log folder: its device path without "/dev/", '/' as '-'.
-std::string LogFileName(std::string_view device) {
+// The log file name of a unit in the --log folder as a technician looks for it: its device
+// path without "/dev/", '/' as '-'.
+std::string ReadableLogName(std::string_view device) {
     if (device.starts_with("/dev/")) {
         device.remove_prefix(5);
     }
@@ -44,18 +48,46 @@ std::string LogFileName(std::string_view device) {
     return name;
 }
 
-// MCU texts for one table cell: printable, on one line.
+// A name no other device path gives: the whole path, '/' as '+', and '+', '%' and a leading
+// '.' (which would hide the file, or name a folder) written as %2B, %25 and %2E.
+std::string DistinctLogName(std::string_view device) {
+    std::string name;
+    for (std::size_t i = 0; i < device.size(); ++i) {
+        const char c = device[i];
+        if (c == '/') {
+            name += '+';
+        } else if (c == '+') {
+            name += "%2B";
+        } else if (c == '%') {
+            name += "%25";
+        } else if (c == '.' && i == 0) {
+            name += "%2E";
+        } else {
+            name += c;
+        }
+    }
+    name += ".log";
+    return name;
+}
+
+// MCU texts for one table cell: on one line, control characters escaped.
 std::string Cell(const std::optional<std::string>& text) {
     if (!text) {
         return "-";
     }
-    std::string cell;
-    for (const char c : Latin1ToUtf8(*text)) {
-        cell += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-    }
+    const std::string cell = EscapeControls(Latin1ToUtf8(*text));
     const auto first = cell.find_first_not_of(' ');
     const auto last = cell.find_last_not_of(' ');
     return first == std::string::npos ? "-" : cell.substr(first, last - first + 1);
+}
+
+// Why a unit failed, for its status line and the summary.
+std::string FailureText(int exit, const std::function<std::string(int)>& failure) {
+    if (exit > kExitSignalBase) {
+        const char* name = sigabbrev_np(exit - kExitSignalBase);
+        return std::string("stopped by SIG") + (name != nullptr ? name : "?");
+    }
+    return failure(exit);
 }
 
 void PrintSummary(const std::vector<std::string>& devices, const std::vector<UnitResult>& results,
@@ -71,7 +103,7 @@ void PrintSummary(const std::vector<std::string>& devices, const std::vector<Uni
         std::string outcome = result.record.result;
         if (result.exit != 0) {
             outcome += " (";
-            outcome += failure(result.exit);
+            outcome += FailureText(result.exit, failure);
             outcome += ')';
         }
         char seconds[32];
@@ -119,18 +151,81 @@ std::vector<std::string> GatherPorts(const std::vector<std::string>& ports,
     return devices;
 }
 
-int RunOnSeveralPorts(const SeveralPorts& ports, const UnitJob& job) {
-    const std::vector<std::string>& devices = ports.devices;
+bool CheckRunFiles(const RunFiles& files) {
+    const std::vector<std::string>& devices = files.devices;
     if (const auto same = FindSameDevice(devices)) {
         std::fprintf(stderr,
                      "velkor-flash: %s and %s are the same device; name each unit once. Nothing "
                      "was sent.\n",
                      same->first.c_str(), same->second.c_str());
-        return kExitUsage;
+        return false;
     }
+    std::vector<KeptFile> read = {{files.firmware, "the firmware file"},
+                                  {files.ports_from, "the port list"}};
+    for (const std::string& device : devices) {
+        read.push_back({device, devices.size() > 1 ? "a serial device" : "the serial device"});
+    }
+    std::vector<std::string> logs;
+    if (devices.size() > 1 && !files.log.empty()) {
+        std::error_code error;
+        if (std::filesystem::exists(files.log, error) &&
+            !std::filesystem::is_directory(files.log, error)) {
+            std::fprintf(stderr,
+                         "velkor-flash: with several ports --log names a folder for their log "
+                         "files; %s is none\n",
+                         files.log.c_str());
+            return false;
+        }
+        logs = UnitLogFiles(files.log, devices);
+    } else if (!files.log.empty()) {
+        logs.push_back(files.log);
+    }
+    std::vector<KeptFile> kept = read;
+    for (const std::string& log : logs) {
+        kept.push_back({log, logs.size() > 1 ? "the log file of a unit" : "the log file"});
+    }
+    if (!RecordPathAllowed(RecordOptions{files.record, false}, kept)) {
+        return false;
+    }
+    kept = read;
+    kept.push_back({files.record, "the record file"});
+    for (const std::string& log : logs) {
+        if (const std::string refusal = WriteRefusal("--log", log, kept); !refusal.empty()) {
+            std::fprintf(stderr, "velkor-flash: %s\n", refusal.c_str());
+            return false;
+        }
+    }
+    return true;
+}
 
-    std::vector<KeptFile> kept = ports.kept;
-    kept.push_back({ports.record.file, "the record file"});
+std::vector<std::string> UnitLogFiles(const std::string& folder,
+                                      const std::vector<std::string>& devices) {
+    std::vector<std::string> names;
+    for (const std::string& device : devices) {
+        names.push_back(ReadableLogName(device));
+    }
+    // A shared name goes over to the distinct one, until no name is shared; distinct names
+    // differ from each other, so this ends (ports that are one path are refused before).
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const std::string distinct = DistinctLogName(devices[i]);
+            if (names[i] != distinct && std::count(names.begin(), names.end(), names[i]) > 1) {
+                names[i] = distinct;
+                changed = true;
+            }
+        }
+    }
+    std::vector<std::string> files;
+    for (const std::string& name : names) {
+        files.push_back((std::filesystem::path(folder) / name).string());
+    }
+    return files;
+}
+
+int RunOnSeveralPorts(const SeveralPorts& ports, const UnitJob& job) {
+    const std::vector<std::string>& devices = ports.devices;
+    std::vector<KeptFile> kept = {{ports.record.file, "the record file"}};
     for (const std::string& device : devices) {
         kept.push_back({device, "a serial device"});
     }
@@ -146,8 +241,20 @@ int RunOnSeveralPorts(const SeveralPorts& ports, const UnitJob& job) {
                          folder.c_str(), error ? ": " : "", error ? error.message().c_str() : "");
             return kExitUsage;
         }
+        const std::vector<std::string> files = UnitLogFiles(folder, devices);
         for (std::size_t i = 0; i < devices.size(); ++i) {
-            unit_outputs[i].log_file = (folder / LogFileName(devices[i])).string();
+            unit_outputs[i].log_file = files[i];
+        }
+    }
+
+    // Found before any port is opened, this run's own opens included.
+    std::vector<std::string> held_by(devices.size());
+    if (!ports.force_port) {
+        const std::vector<PortUseReport> uses = FindPortHolders(devices);
+        for (std::size_t i = 0; i < devices.size(); ++i) {
+            if (uses[i].use == PortUse::kHeld) {
+                held_by[i] = HoldersText(uses[i].holders);
+            }
         }
     }
 
@@ -181,13 +288,16 @@ int RunOnSeveralPorts(const SeveralPorts& ports, const UnitJob& job) {
                 UnitResult& result = results[i];
                 const auto start = std::chrono::steady_clock::now();
                 std::ostringstream out;
-                UnitRunContext unit{devices[i], *outputs[i],
+                UnitRunContext unit{devices[i],
+                                    held_by[i],
+                                    *outputs[i],
                                     [status](std::string_view stage) {
                                         if (status != nullptr) {
                                             status->ShowStage(stage);
                                         }
                                     },
-                                    result.record, out};
+                                    result.record,
+                                    out};
                 result.exit = job(unit);
                 outputs[i].reset();  // the unit's port and log file are done with
                 result.seconds =
@@ -198,7 +308,9 @@ int RunOnSeveralPorts(const SeveralPorts& ports, const UnitJob& job) {
                 result.exit = recorded.exit;
                 if (status != nullptr) {
                     std::string last = "done";
-                    if (result.exit != 0) {
+                    if (result.exit > kExitSignalBase) {
+                        last = "interrupted";
+                    } else if (result.exit != 0) {
                         last = "failed: ";
                         last += ports.failure(result.exit);
                     }

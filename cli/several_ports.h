@@ -19,6 +19,9 @@ namespace velkor {
 // shows each stage as it begins, where its record goes, and its standard output.
 struct UnitRunContext {
     const std::string& device;
+    // The programs that hold the device open, unless --force-port: the unit's port is then
+    // refused. Empty: none.
+    const std::string& held_by;
     CommandOutput& output;
     std::function<void(std::string_view stage)> show_stage;
     RunRecord& record;
@@ -30,9 +33,7 @@ struct SeveralPorts {
     std::vector<std::string> devices;
     OutputOptions outputs;  // with several ports, --log names a folder
     RecordOptions record;
-    // Files the log files must not be, as for one port, besides the devices and the record
-    // file.
-    std::vector<KeptFile> kept;
+    bool force_port = false;
     // Why a unit failed, by its exit status, for its status line and the summary.
     std::function<std::string(int exit)> failure;
 };
@@ -42,11 +43,32 @@ struct SeveralPorts {
 std::vector<std::string> GatherPorts(const std::vector<std::string>& ports,
                                      const std::string& ports_from);
 
+// The files and devices of a run of write or config.
+struct RunFiles {
+    std::vector<std::string> devices;
+    std::string firmware;    // write only
+    std::string ports_from;  // empty: none
+    std::string log;         // --log: a file with one port, a folder with several; empty: none
+    std::string record;      // --record; empty: none
+};
+
+// Before anything is opened or sent: false, after saying why on standard error, when two ports
+// are one device, or when the record file or a log file would be a file the run reads, a
+// device of the run, a serial device, or each other (exit status 64).
+bool CheckRunFiles(const RunFiles& files);
+
+// The log file of each of `devices` in the --log `folder`: the device path without "/dev/",
+// each '/' as '-'. Where that gives two ports one name (/x/a/b and /x/a-b), each of them is
+// named by its whole path instead, each '/' as '+' (and '+', '%' and a leading '.' as %2B,
+// %25 and %2E), which never gives two paths one name.
+std::vector<std::string> UnitLogFiles(const std::string& folder,
+                                      const std::vector<std::string>& devices);
+
 // Runs `job` on every port at the same time; at the end, prints each unit's standard output
 // under its port, then the summary table (or, with --json, an array of the units' objects) on
 // standard output, and appends a record line per unit. The exit status: 0 when every unit
-// succeeded, otherwise the highest among the units; 64 before anything is sent when two ports
-// are one device or the log folder cannot be used.
+// succeeded, otherwise the highest among the units; 64 before anything is sent when the log
+// folder cannot be used. The caller has checked the run's files with CheckRunFiles.
 int RunOnSeveralPorts(const SeveralPorts& ports, const UnitJob& job);
 
 }  // namespace velkor

@@ -1,5 +1,6 @@
 #include "cli/update_run.h"
 
+#include "cli/held_port.h"
 #include "cli/log_watch.h"
 #include "record/session_facts.h"
 #include "session/sequence_messages.h"
@@ -12,6 +13,28 @@ constexpr std::string_view kLogNotConfirmed =
     "Not updated: the check did not confirm this file for this unit.\r\n"
     "Give --force to program it anyway.\r\n";
 constexpr std::string_view kLogForced = "Programming anyway, as --force asks.\r\n";
+constexpr std::string_view kLogNotWhole =
+    "Not updated: a file that holds no data, or does not end with its end record, is never "
+    "programmed.\r\n";
+
+// How far a run had come when it was stopped.
+enum class Reached {
+    kNothingWritten,  // the programming entry was not sent
+    kBootLoader,      // it was: the unit may be in its boot loader
+    kProgrammed,      // the end record went out: only the verify was left
+};
+
+std::string_view InterruptedLine(Reached reached) {
+    switch (reached) {
+        case Reached::kNothingWritten:
+            break;
+        case Reached::kBootLoader:
+            return kLogInterruptedInBootLoader;
+        case Reached::kProgrammed:
+            return kLogInterruptedBeforeVerify;
+    }
+    return kLogInterruptedNothingWritten;
+}
 
 // The information text is free bytes: end its last line so that the next starts clean.
 void EndInformationLine(UpdateSession& session) {
@@ -42,7 +65,8 @@ const char* ResultWord(int exit) {
     }
 }
 
-int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& record) {
+int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& record,
+             Reached& reached) {
     const auto stage = [&request](std::string_view name) {
         if (request.on_stage) {
             request.on_stage(name);
@@ -51,6 +75,13 @@ int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& re
     if (session.links.Plain(request.model) == nullptr ||
         session.links.Select(request.model, request.mcu) == nullptr) {
         return kWritePortFailed;  // the command line admits no such model or family
+    }
+    if (session.context.stopping()) {
+        return kWritePortFailed;  // stopped before it began: the port is not even opened
+    }
+    if (!request.held_by.empty()) {
+        session.report.AppendError(HeldPortLine(request.device, request.held_by));
+        return kWritePortFailed;
     }
 
     if (const int opened = session.OpenModelLink(); opened != kOpenOk) {
@@ -83,6 +114,13 @@ int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& re
         TakeFileFacts(session, record);
         return kWriteNoFile;  // the reader has logged why
     }
+    // Loaded as the tool loads it, with a warning; programmed it would leave the MCU with part
+    // of a firmware, or none.
+    if (!session.current_image->record_facts().Whole()) {
+        TakeFileFacts(session, record);
+        session.report.AppendError(kLogNotWhole);
+        return kWriteNoFile;
+    }
     // The check only advises. On a command line nobody reads its warnings before the update
     // starts, so only its own word that the file fits lets the update go ahead.
     const FileVerdict verdict = session.CheckFirmware();
@@ -98,7 +136,11 @@ int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& re
         session.report.AppendLog(kLogForced);
         record.forced = true;
     }
+    if (session.context.stopping()) {
+        return kWriteProgramFailed;  // the boot loader is not entered after a stop
+    }
     stage("programming");
+    reached = Reached::kBootLoader;
     int programmed;
     {
         LogWatch watch(session.report);
@@ -112,6 +154,7 @@ int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& re
     if (programmed != 0) {
         return kWriteProgramFailed;
     }
+    reached = Reached::kProgrammed;
     if (!request.verify) {
         record.verify_skipped = true;
         return kWriteUpdated;
@@ -132,14 +175,25 @@ int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, Repo
     facts.family = request.mcu;
     facts.slave = request.slave;
 
-    UpdateSession session(port, clock, {}, &sink);
+    HeldAfterStop log(sink, request.stop);
+    UpdateSession session(port, clock, {}, &log);
+    RunStop::Watch watch(request.stop, session.context);
     session.state.app_type = request.model;
     session.state.device = request.device;
     session.context.port_source = kPortSourceCommandLine;
-    const int exit = RunSteps(session, request, facts);
+    Reached reached = Reached::kNothingWritten;
+    int exit = RunSteps(session, request, facts, reached);
 
     facts.duration_ms = clock.NowMs() - started_ms;
     facts.result = ResultWord(exit);
+    if (const int signal = request.stop != nullptr ? request.stop->signal() : 0;
+        signal != 0 && exit != kWriteUpdated) {
+        log.AppendClosingLine(InterruptedLine(reached));
+        exit = kExitSignalBase + signal;
+        facts.result = "interrupted";
+    } else {
+        log.PassOn();  // not stopped, or only after its last wait: it ended as it would have
+    }
     facts.exit_code = exit;
     if (record != nullptr) {
         *record = std::move(facts);

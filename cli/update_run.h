@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/run_stop.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "record/run_record.h"
@@ -42,10 +43,17 @@ struct UpdateRequest {
     // Told the name of each stage as it begins ("version", "checksum", "information", "check",
     // "programming", "verifying"), for a status line; may be empty.
     std::function<void(std::string_view stage)> on_stage = nullptr;
+    // The programs that hold the device open, found before the run (for example "cat (pid
+    // 4242)"): the port is then refused before it is opened. Empty: none, or --force-port.
+    std::string held_by = {};
+    // Stops the run from another thread; null: nothing does.
+    RunStop* stop = nullptr;
 };
 
-// Runs the sequence on `port` with the log going to `sink`; a WriteExit. What the run did goes
-// to `record` when one is given.
+// Runs the sequence on `port` with the log going to `sink`; a WriteExit, or kExitSignalBase
+// plus the signal when the run was stopped before it ended, with its "Interrupted" line in the
+// log and "interrupted" as the record's result. What the run did goes to `record` when one is
+// given.
 int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, ReportSink& sink,
               RunRecord* record = nullptr);
 

@@ -4,19 +4,22 @@
 #include "cli/config_command.h"
 #include "cli/exit_codes.h"
 #include "cli/image_command.h"
+#include "cli/interrupt_signals.h"
 #include "cli/ports_command.h"
 #include "cli/query_command.h"
 #include "cli/write_command.h"
 
 int main(int argc, char** argv) {
+    // First, before any thread: the signals go to a thread of their own.
+    velkor::InterruptSignals signals;
     CLI::App app{"velkor-flash: head-unit MCU firmware and option tool", "velkor-flash"};
     app.set_version_flag("--version", "velkor-flash " VELKOR_VERSION);
     app.require_subcommand(1);
     int exit_code = 0;
     velkor::AddImageCommand(app, exit_code);
-    velkor::AddQueryCommand(app, exit_code);
-    velkor::AddWriteCommand(app, exit_code);
-    velkor::AddConfigCommand(app, exit_code);
+    velkor::AddQueryCommand(app, exit_code, signals);
+    velkor::AddWriteCommand(app, exit_code, signals);
+    velkor::AddConfigCommand(app, exit_code, signals);
     velkor::AddPortsCommand(app, exit_code);
     try {
         app.parse(argc, argv);

@@ -7,6 +7,7 @@
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
+#include "cli/port_holders.h"
 #include "cli/port_options.h"
 #include "cli/run_output.h"
 #include "cli/several_ports.h"
@@ -39,12 +40,12 @@ std::string WriteFailure(int exit) {
 
 // The same file, model, family and options on every unit, all at once.
 int WriteSeveral(const std::vector<std::string>& devices, const UpdateRequest& request,
-                 const OutputOptions& outputs, const RecordOptions& record) {
-    const SeveralPorts several{
-        devices, outputs, record, {{request.file, "the firmware file"}}, WriteFailure};
+                 const OutputOptions& outputs, const RecordOptions& record, bool force_port) {
+    const SeveralPorts several{devices, outputs, record, force_port, WriteFailure};
     return RunOnSeveralPorts(several, [&request](UnitRunContext& unit) {
         UpdateRequest mine = request;
         mine.device = unit.device;
+        mine.held_by = unit.held_by;
         mine.on_stage = unit.show_stage;
         RealClock clock;
         return RunUpdate(unit.output.port(), clock, mine, unit.output, &unit.record);
@@ -53,7 +54,7 @@ int WriteSeveral(const std::vector<std::string>& devices, const UpdateRequest& r
 
 }  // namespace
 
-void AddWriteCommand(CLI::App& app, int& exit_code) {
+void AddWriteCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
     auto request = std::make_shared<UpdateRequest>();
     auto record = std::make_shared<RecordOptions>();
     auto verify_seconds = std::make_shared<std::uint32_t>(kDefaultVerifyTimeoutMs / 1000);
@@ -74,7 +75,12 @@ void AddWriteCommand(CLI::App& app, int& exit_code) {
         "log line carries its port; --log then names a folder with a log file per unit; at "
         "the end a summary table (or, with --json, an array of the units' objects), and the "
         "exit status is 0 when every unit was updated, otherwise the highest among the units. "
-        "Two names of one device are refused before anything is sent.");
+        "Two names of one device are refused before anything is sent. A port another program "
+        "holds open is refused (status 2) unless --force-port is given. A file that holds no "
+        "data, or does not end with its end record, is never programmed (status 3). The first "
+        "SIGINT, SIGTERM or SIGHUP stops every unit between two records (or at once while it "
+        "waits), logs how far it came, records \"interrupted\" and exits with 128 plus the "
+        "signal's number; a second ends at once.");
     auto ports = std::make_shared<PortOptions>();
     AddPortOptions(*command, *ports);
     AddModelOption(*command, request->model);
@@ -102,9 +108,15 @@ void AddWriteCommand(CLI::App& app, int& exit_code) {
     command->add_option("FILE", request->file, "firmware file")->required();
     auto outputs = std::make_shared<OutputOptions>();
     AddOutputOptions(*command, *outputs);
-    command->callback([request, ports, record, outputs, verify_seconds, &exit_code] {
+    command->callback([request, ports, record, outputs, verify_seconds, &exit_code, &signals] {
+        request->stop = &signals.Arm();
         const std::vector<std::string> devices = GatherPorts(ports->ports, ports->ports_from);
         if (devices.empty()) {
+            exit_code = kExitUsage;
+            return;
+        }
+        if (!CheckRunFiles(
+                {devices, request->file, ports->ports_from, outputs->log_file, record->file})) {
             exit_code = kExitUsage;
             return;
         }
@@ -114,7 +126,7 @@ void AddWriteCommand(CLI::App& app, int& exit_code) {
         }
         request->verify_timeout_ms = *verify_seconds * 1000;
         if (devices.size() > 1) {
-            exit_code = WriteSeveral(devices, *request, *outputs, *record);
+            exit_code = WriteSeveral(devices, *request, *outputs, *record, ports->force_port);
             return;
         }
         request->device = devices.front();
@@ -127,6 +139,9 @@ void AddWriteCommand(CLI::App& app, int& exit_code) {
                               {record->file, "the record file"}})) {
                 exit_code = kExitUsage;
                 return;
+            }
+            if (!ports->force_port) {
+                request->held_by = HeldBy(request->device);
             }
             RealClock clock;
             exit = RunUpdate(output.port(), clock, *request, output, &facts);

@@ -155,9 +155,33 @@ Json RecordJson(const RunRecord& record) {
 
 std::string RecordLine(const Json& object) {
     // Replacing what is not UTF-8 keeps the line whole: dump then never throws for a text.
-    std::string line = object.dump(-1, ' ', false, Json::error_handler_t::replace);
+    std::string line =
+        EscapeJsonControls(object.dump(-1, ' ', false, Json::error_handler_t::replace));
     line += '\n';
     return line;
+}
+
+std::string EscapeJsonControls(std::string_view dumped) {
+    std::string out;
+    out.reserve(dumped.size());
+    char escape[8];
+    for (std::size_t i = 0; i < dumped.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(dumped[i]);
+        // The dump is valid UTF-8, so 0xC2 always leads a character; outside strings a dump
+        // has only ASCII.
+        if (byte == 0x7F) {
+            out += "\\u007f";
+        } else if (byte == 0xC2 && i + 1 < dumped.size() &&
+                   static_cast<unsigned char>(dumped[i + 1]) <= 0x9F) {
+            std::snprintf(escape, sizeof escape, "\\u%04x",
+                          static_cast<unsigned>(static_cast<unsigned char>(dumped[i + 1])));
+            out += escape;
+            ++i;
+        } else {
+            out += dumped[i];
+        }
+    }
+    return out;
 }
 
 }  // namespace velkor

@@ -27,6 +27,24 @@ inline constexpr std::string_view kLogNoMemory = "ERROR:no memory\r\n";
 inline constexpr std::string_view kLogCannotOpen = "ERROR:can not open the file\r\n";
 inline constexpr std::string_view kLogCannotRead = "ERROR:can not read the file\r\n";
 inline constexpr std::string_view kLogFormatError = "ERROR:the file format is not correct\r\n";
+// Warnings after a load that succeeded: the file holds no data record at all, or its last
+// record is not its end record.
+inline constexpr std::string_view kLogNoData = "WARNING:the file holds no data\r\n";
+inline constexpr std::string_view kLogNoEndRecord =
+    "WARNING:the file does not end with its end record; it may be cut short\r\n";
+
+// What the records of a loaded file say beyond the bytes they place.
+struct RecordFacts {
+    // The last record is the format's end record (Intel HEX type 01; S7, S8 or S9). A file
+    // that does not end with one may have been cut short.
+    bool ends_with_end_record = false;
+    // The data bytes its records placed in the image; none: the file yields no image at all.
+    std::uint64_t data_bytes = 0;
+
+    bool operator==(const RecordFacts&) const = default;
+    // Whole: ends with its end record and holds data.
+    bool Whole() const { return ends_with_end_record && data_bytes > 0; }
+};
 
 class CFirmwareImage {
   public:
@@ -46,6 +64,10 @@ class CFirmwareImage {
     // that a record's size and hash describe what was programmed even if the file is replaced
     // afterwards. None when the last load could not read the file to its end.
     const std::optional<std::string>& FileContent() const { return content_; }
+
+    // What the records of the last successful Load said. A file cut short or without data
+    // loads as any other; whoever programs it without a person reading the log refuses it.
+    const RecordFacts& record_facts() const { return record_facts_; }
 
     // The per-line step of a file format.
     class LineParser {
@@ -69,6 +91,12 @@ class CFirmwareImage {
     // Creates the image buffer; null when memory cannot be had.
     virtual std::unique_ptr<std::uint8_t[]> AllocateBuffer();
 
+    // A reader's Load ends with this: keeps `facts` of a load that ended in `result`.
+    int KeepRecordFacts(int result, const RecordFacts& facts) {
+        record_facts_ = result == kLoadOk ? facts : RecordFacts{};
+        return result;
+    }
+
   private:
     // Reads the whole regular file at `path` into content_; a LoadResult, with its log line.
     int ReadFile(const std::string& path);
@@ -76,6 +104,7 @@ class CFirmwareImage {
     Report& report_;
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::optional<std::string> content_;
+    RecordFacts record_facts_;
 };
 
 // True for the filler that may trail a record line: blanks and the end-of-file character 0x1A.

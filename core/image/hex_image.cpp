@@ -10,6 +10,7 @@ namespace {
 
 enum HexRecordType : std::uint8_t {
     kHexData = 0x00,
+    kHexEndOfFile = 0x01,
     kHexSegmentAddress = 0x02,
     kHexLinearAddress = 0x04,
 };
@@ -48,6 +49,7 @@ class HexLineParser final : public CFirmwareImage::LineParser {
         }
         const std::uint32_t field16 = (std::uint32_t{bytes[1]} << 8) | bytes[2];
         const std::uint8_t* data = bytes + 4;
+        facts_.ends_with_end_record = bytes[3] == kHexEndOfFile;
         switch (bytes[3]) {
             case kHexData: {
                 const std::uint64_t address = std::uint64_t{segment_base_} * 16 +
@@ -59,6 +61,7 @@ class HexLineParser final : public CFirmwareImage::LineParser {
                     return false;  // no place for it in the image
                 }
                 std::memcpy(image + address, data, count);
+                facts_.data_bytes += count;
                 return true;
             }
             case kHexSegmentAddress:
@@ -76,7 +79,10 @@ class HexLineParser final : public CFirmwareImage::LineParser {
         }
     }
 
+    const RecordFacts& facts() const { return facts_; }
+
   private:
+    RecordFacts facts_;
     std::uint16_t segment_base_ = 0;
     std::uint16_t linear_base_ = 0;
 };
@@ -85,7 +91,8 @@ class HexLineParser final : public CFirmwareImage::LineParser {
 
 int CHexImage::Load(const std::string& path) {
     HexLineParser parser;
-    return LoadLines(path, parser);
+    const int result = LoadLines(path, parser);
+    return KeepRecordFacts(result, parser.facts());
 }
 
 }  // namespace velkor

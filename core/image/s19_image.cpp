@@ -49,6 +49,7 @@ class S19LineParser final : public CFirmwareImage::LineParser {
         if (sum != 0xFF) {
             return false;
         }
+        facts_.ends_with_end_record = type >= '7';
         if (type < '1' || type > '3') {
             return true;  // header, count and termination records carry no data
         }
@@ -64,15 +65,22 @@ class S19LineParser final : public CFirmwareImage::LineParser {
             return false;  // no place for it in the image
         }
         std::memcpy(image + address, bytes + address_bytes, data_bytes);
+        facts_.data_bytes += data_bytes;
         return true;
     }
+
+    const RecordFacts& facts() const { return facts_; }
+
+  private:
+    RecordFacts facts_;
 };
 
 }  // namespace
 
 int CS19Image::Load(const std::string& path) {
     S19LineParser parser;
-    return LoadLines(path, parser);
+    const int result = LoadLines(path, parser);
+    return KeepRecordFacts(result, parser.facts());
 }
 
 }  // namespace velkor

@@ -28,7 +28,8 @@ std::uint32_t CollectWaitMs(std::uint32_t elapsed, std::uint32_t total_ms, std::
 // A received byte as one logged character. A zero byte formats to an empty text.
 void LogReceivedByte(Report& report, std::uint8_t byte) {
     if (byte != 0) {
-        report.LogPrintf("%c", byte);
+        const char character = static_cast<char>(byte);
+        report.AppendForeign(std::string_view(&character, 1));
     }
 }
 
@@ -223,9 +224,8 @@ bool CMcuLink::ConfigurePort(std::uint32_t baud_rate, std::uint8_t byte_size, st
 }
 
 void CMcuLink::LogVersionText() {
-    std::string line = Latin1ToUtf8(context_.replies.VersionText());
-    line += "\r\n";
-    report().AppendLog(line);
+    report().AppendForeign(context_.replies.VersionText());
+    report().AppendLog("\r\n");
 }
 
 bool CMcuLink::CollectInformation() {
@@ -259,7 +259,20 @@ bool CMcuLink::CollectInformation() {
 }
 
 void CMcuLink::LogInformationText() {
-    report().AppendLog(Latin1ToUtf8(context_.replies.InformationText()));
+    // The text's own last line end ends its line in the log too; every other control
+    // character, line ends within the text included, is the unit's and shown as such.
+    std::string_view text = context_.replies.InformationText();
+    std::string_view line_end;
+    if (text.ends_with("\r\n")) {
+        line_end = "\r\n";
+    } else if (text.ends_with('\n')) {
+        line_end = "\n";
+    }
+    text.remove_suffix(line_end.size());
+    report().AppendForeign(text);
+    if (!line_end.empty()) {
+        report().AppendLog(line_end);
+    }
 }
 
 }  // namespace velkor

@@ -17,7 +17,9 @@ int WriteUnitOptions(CMcuLink& link, std::uint8_t ack_command, int send_failed_r
     LinkContext& context = link.context();
     link.report().ProgressReset(kProgressMaximum);
     link.report().ProgressSet(kProgressSent);
-    context.Pause(kConfigurationSettleMs);
+    if (!context.Pause(kConfigurationSettleMs)) {
+        return send_failed_result;  // stopped: nothing sent, and the report goes nowhere
+    }
     link.Purge();
     const bool sent = send();
     context.Pause(kConfigurationSettleMs);

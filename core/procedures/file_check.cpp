@@ -1,10 +1,10 @@
 #include "procedures/file_check.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "image/firmware_image.h"
-#include "platform/text.h"
 #include "procedures/check_sources.h"
 #include "procedures/procedure_messages.h"
 #include "report/report.h"
@@ -12,16 +12,27 @@
 namespace velkor {
 namespace {
 
-// Label, text and line end. The texts are built as the MCU and the file hold them, so like
-// any C text they end at their first zero byte.
-std::string LineOf(std::string_view label, std::string_view text, std::string_view end = "\r\n") {
+// Label, text and line end; the text is the unit's or the file's and reaches the log as such.
+// The texts are built as the MCU and the file hold them, so like any C text they end at their
+// first zero byte.
+void LogLine(Report& report, std::optional<LogKind> kind, std::string_view label,
+             std::string_view text, std::string_view end = "\r\n") {
     if (const auto zero = text.find('\0'); zero != std::string_view::npos) {
         text = text.substr(0, zero);
     }
-    std::string line(label);
-    line += Latin1ToUtf8(text);
-    line += end;
-    return line;
+    const auto own = [&](std::string_view part) {
+        if (part.empty()) {
+            return;
+        }
+        if (kind) {
+            report.AppendMarked(part, *kind);
+        } else {
+            report.AppendLog(part);
+        }
+    };
+    own(label);
+    report.AppendForeign(text, kind);
+    own(end);
 }
 
 std::uint32_t SumRange(std::span<const std::uint8_t> image, std::size_t first, std::size_t last) {
@@ -42,9 +53,10 @@ void WarnNotForThisUnit(const FileCheckLayout& layout, const CheckSources& sourc
                         Report& report) {
     // All of the warning counts as an error, so that a log showing only errors says why.
     report.AppendError(kLogNotForThisUnit);
-    report.AppendError(LineOf(kLogUnitVersionLabel, ComposeText(sources, layout.unit_text)));
-    report.AppendError(LineOf(kLogFileVersionLabel, ComposeText(sources, layout.file_text)));
-    report.AppendError(LineOf(kLogHintStart, ReadPiece(sources, layout.hint) + '_', kLogHintEnd));
+    LogLine(report, LogKind::kError, kLogUnitVersionLabel, ComposeText(sources, layout.unit_text));
+    LogLine(report, LogKind::kError, kLogFileVersionLabel, ComposeText(sources, layout.file_text));
+    LogLine(report, LogKind::kError, kLogHintStart, ReadPiece(sources, layout.hint) + '_',
+            kLogHintEnd);
 }
 
 }  // namespace
@@ -66,9 +78,9 @@ int CheckFirmwareFile(const FileCheckLayout& layout, const std::uint8_t* image_b
         report.AppendError(kLogNoDescription);
         return 0;
     }
-    report.AppendLog(LineOf({}, ImageText(sources, layout.description)));
+    LogLine(report, std::nullopt, {}, ImageText(sources, layout.description));
     if (layout.second_description) {
-        report.AppendLog(LineOf({}, ImageText(sources, *layout.second_description)));
+        LogLine(report, std::nullopt, {}, ImageText(sources, *layout.second_description));
     }
     if (state.slave) {
         // The identity describes the main MCU; a slave image is taken as it is.

@@ -88,6 +88,10 @@ int SendRecords(CMcuLink& link, const RecordLayout& layout, const std::uint8_t* 
     NameRecords(link.report(), layout);
     int progress = 0;
     for (std::size_t block = 0; block < layout.block_count; ++block) {
+        // Between two records is the safe place to stop: no record goes out half-written.
+        if (link.context().stopping()) {
+            return kProgramFailed;
+        }
         const std::size_t address = layout.first_address + block * layout.block_size;
         link.Purge();
         // A record only partly written would put the boot loader out of step with the
@@ -107,7 +111,11 @@ int SendRecords(CMcuLink& link, const RecordLayout& layout, const std::uint8_t* 
         }
     }
     link.report().ProgressSet(kProgressMaximum);
-    // Without its end record the MCU stays in the boot loader: that is no success.
+    // Without its end record the MCU stays in the boot loader: that is no success. A stop
+    // keeps it there too, so that a run stopped because of a wrong file is not finished.
+    if (link.context().stopping()) {
+        return kProgramFailed;
+    }
     const auto end = EndRecord(layout);
     NameEndRecord(link.report(), layout, end.size());
     return link.Write(end.data(), end.size()) ? kProgramDone : kProgramFailed;

@@ -25,7 +25,8 @@ std::vector<std::uint8_t> EndRecord(const RecordLayout& layout);
 
 // Sends every block of `image` in the layout's range and then the end record. Fails, with
 // nothing more sent and no end record, when a record cannot be written, when its status does
-// not come, or when a read fails.
+// not come, when a read fails, or when the link is stopping (checked before each record; a
+// wait for a status ends at once).
 int SendRecords(CMcuLink& link, const RecordLayout& layout, const std::uint8_t* image);
 
 }  // namespace velkor

@@ -12,7 +12,8 @@ void StatusEcho::Feed(std::uint8_t status) {
     last_shown_ = status;
     since_shown_ = 0;
     if (status != 0) {  // a zero byte formats to an empty text
-        report_.LogPrintf("%c", status);
+        const char character = static_cast<char>(status);
+        report_.AppendForeign(std::string_view(&character, 1));
     }
 }
 

@@ -19,6 +19,12 @@ void Report::AppendMarked(std::string_view text, LogKind kind) {
     }
 }
 
+void Report::AppendForeign(std::string_view bytes, std::optional<LogKind> kind) {
+    if (ReportSink* sink = sink_.load()) {
+        sink->AppendForeign(Latin1ToUtf8(bytes), kind);
+    }
+}
+
 void Report::LogPrintf(const char* format, ...) {
     char buffer[kLogPrintfBufferSize];
     va_list args;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
 #include <string_view>
 
 namespace velkor {
@@ -27,6 +28,18 @@ class ReportSink {
     // as any other text and leaves details out, so its log stays as it always was.
     virtual void AppendMarked(std::string_view text, LogKind kind) {
         if (kind != LogKind::kDetail) {
+            AppendText(text);
+        }
+    }
+    // Appends text that came from outside the tool (an MCU reply, a firmware file's own text),
+    // in UTF-8, as part of log text of `kind` (none: plain). Its control characters, line ends
+    // included, are the outside's and not the log's: a sink that writes to a terminal or a
+    // file shows them escaped (EscapeControls). This one shows it as any other text, as a
+    // window's plain-text log does.
+    virtual void AppendForeign(std::string_view text, std::optional<LogKind> kind) {
+        if (kind) {
+            AppendMarked(text, *kind);
+        } else {
             AppendText(text);
         }
     }
@@ -59,6 +72,9 @@ class Report {
     void AppendOutcome(std::string_view text) { AppendMarked(text, LogKind::kOutcome); }
     void AppendDetail(std::string_view text) { AppendMarked(text, LogKind::kDetail); }
     void AppendMarked(std::string_view text, LogKind kind);
+    // Bytes from outside the tool (an MCU reply, a firmware file's text), each a Latin-1
+    // character, within log text the caller ends itself: see ReportSink::AppendForeign.
+    void AppendForeign(std::string_view bytes, std::optional<LogKind> kind = std::nullopt);
     // Formats narrow text (MCU replies, numbers) into a 1024-byte buffer, cutting anything
     // longer, and appends it to the log. Every byte counts as a Latin-1 character.
     void LogPrintf(const char* format, ...) __attribute__((format(printf, 2, 3)));

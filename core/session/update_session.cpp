@@ -117,7 +117,17 @@ int UpdateSession::LoadFirmware() {
         report.AppendError(kLogCannotOpen);
         return kLoadCannotOpen;
     }
-    return current_image->Load(state.firmware_path);
+    const int result = current_image->Load(state.firmware_path);
+    if (result == kLoadOk) {
+        // Loaded as the file is; said, because programming it leaves a partial or empty MCU.
+        const RecordFacts& facts = current_image->record_facts();
+        if (facts.data_bytes == 0) {
+            report.AppendError(kLogNoData);
+        } else if (!facts.ends_with_end_record) {
+            report.AppendError(kLogNoEndRecord);
+        }
+    }
+    return result;
 }
 
 FileVerdict UpdateSession::CheckFirmware() {

@@ -53,7 +53,8 @@ struct UpdateSession {
     // leaves the link as it is.
     void SelectFamily(int mcu_type);
     // The file information header and the firmware path in the log, then the load into the
-    // current image: a LoadResult.
+    // current image: a LoadResult. A file that holds no data, or does not end with its end
+    // record, loads as it is, with a warning line.
     int LoadFirmware();
     // The current link's check of the loaded image; its verdict, also left in `programming`.
     FileVerdict CheckFirmware();

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <optional>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "link/mcu_link.h"
@@ -21,29 +20,44 @@ class HeldLog final : public ReportSink {
     HeldLog(const HeldLog&) = delete;
     HeldLog& operator=(const HeldLog&) = delete;
 
-    void AppendText(std::string_view text) override { held_.emplace_back(text, std::nullopt); }
+    void AppendText(std::string_view text) override {
+        held_.push_back({std::string(text), std::nullopt, false});
+    }
     void AppendMarked(std::string_view text, LogKind kind) override {
-        held_.emplace_back(text, kind);
+        held_.push_back({std::string(text), kind, false});
+    }
+    void AppendForeign(std::string_view text, std::optional<LogKind> kind) override {
+        held_.push_back({std::string(text), kind, true});
     }
     void ResetProgress(int /*maximum*/) override {}
     void SetProgress(int /*position*/) override {}
 
     void PassOn() {
         report_.SetSink(next_);
-        for (const auto& [text, kind] : held_) {
-            if (kind) {
-                report_.AppendMarked(text, *kind);
+        for (const Held& piece : held_) {
+            if (piece.foreign) {
+                if (next_ != nullptr) {
+                    next_->AppendForeign(piece.text, piece.kind);
+                }
+            } else if (piece.kind) {
+                report_.AppendMarked(piece.text, *piece.kind);
             } else {
-                report_.AppendLog(text);
+                report_.AppendLog(piece.text);
             }
         }
         held_.clear();
     }
 
   private:
+    struct Held {
+        std::string text;
+        std::optional<LogKind> kind;
+        bool foreign = false;  // from the unit: UTF-8 already, for AppendForeign of the sink
+    };
+
     Report& report_;
     ReportSink* next_;
-    std::vector<std::pair<std::string, std::optional<LogKind>>> held_;
+    std::vector<Held> held_;
 };
 
 // The verify's last line: the one a quiet log keeps.

@@ -63,18 +63,35 @@ bool ProcessIsInGroup(gid_t group) {
            std::find(groups.begin(), groups.begin() + filled, group) != groups.begin() + filled;
 }
 
+// Re-entrant: the ports of several units are opened from threads of their own.
 std::string GroupName(gid_t gid) {
-    if (const struct group* entry = ::getgrgid(gid);
-        entry != nullptr && entry->gr_name != nullptr) {
-        return entry->gr_name;
+    long size = ::sysconf(_SC_GETGR_R_SIZE_MAX);
+    std::vector<char> buffer(static_cast<std::size_t>(size > 0 ? size : 1024));
+    for (;;) {
+        struct group entry {};
+        struct group* found = nullptr;
+        const int error = ::getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found);
+        if (error == ERANGE && buffer.size() < (std::size_t{1} << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (error == 0 && found != nullptr && found->gr_name != nullptr) {
+            return found->gr_name;
+        }
+        return "with id " + std::to_string(gid);
     }
-    return "with id " + std::to_string(gid);
 }
 
 std::string AccessDeniedReason(const std::string& device) {
     struct stat status {};
     if (::stat(device.c_str(), &status) != 0) {
         return "access denied";
+    }
+    // Joining a group helps only when the group may read and write the device.
+    constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
+    if ((status.st_mode & kGroupReadWrite) != kGroupReadWrite) {
+        return "access denied, and its group has no read and write access to it; ask the "
+               "administrator for access";
     }
     std::string group = "\"";
     group += GroupName(status.st_gid);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <future>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ struct LoadCase {
     std::string content;
     int result;
     std::vector<Expected> expected;  // bytes that must be there; every other byte is zero
+    // Whether the file ends with its end record and how many data bytes it held, where given.
+    std::optional<RecordFacts> facts = std::nullopt;
 };
 
 void PrintTo(const LoadCase& c, std::ostream* os) {
@@ -62,6 +65,9 @@ void RunLoadCase(const LoadCase& c) {
     EXPECT_EQ(image.Load(dir.Write("fw", c.content)), c.result);
     ASSERT_NE(image.Buffer(), nullptr);
     ExpectImage(image.Buffer(), c.expected);
+    if (c.facts) {
+        EXPECT_EQ(image.record_facts(), *c.facts);
+    }
     if (c.result == kLoadOk) {
         EXPECT_EQ(capture.log(), "");
         EXPECT_EQ(capture.progress().back(), 100);
@@ -95,9 +101,15 @@ const std::string kEof = HexRecord(0x01, 0, {});
 INSTANTIATE_TEST_SUITE_P(
     Cases, HexLoad,
     ::testing::Values(
-        LoadCase{"empty file", "", kLoadOk, {}},
-        LoadCase{"only end of file record", kEof + "\r\n", kLoadOk, {}},
-        LoadCase{"data at offset", kHex8000 + "\r\n", kLoadOk, {{0x8000, k123}}},
+        LoadCase{"empty file", "", kLoadOk, {}, RecordFacts{false, 0}},
+        LoadCase{"only end of file record", kEof + "\r\n", kLoadOk, {}, RecordFacts{true, 0}},
+        LoadCase{
+            "data at offset", kHex8000 + "\r\n", kLoadOk, {{0x8000, k123}}, RecordFacts{false, 3}},
+        LoadCase{"data, end of file and a comment",
+                 kHex8000 + "\r\n" + kEof + "\r\n; end\r\n",
+                 kLoadOk,
+                 {{0x8000, k123}},
+                 RecordFacts{true, 3}},
         LoadCase{"lower case digits",
                  Lower(HexData(0x8000, kLetters)) + "\r\n",
                  kLoadOk,
@@ -120,9 +132,13 @@ INSTANTIATE_TEST_SUITE_P(
                      "\n" + HexRecord(0x07, 0, {9}) + "\n" + kHex8000 + "\n",
                  kLoadOk,
                  {{0x8000, k123}}},
+        LoadCase{"data after end of file",
+                 kEof + "\r\n" + kHex8000 + "\r\n",
+                 kLoadOk,
+                 {{0x8000, k123}},
+                 RecordFacts{false, 3}},
         LoadCase{
-            "data after end of file", kEof + "\r\n" + kHex8000 + "\r\n", kLoadOk, {{0x8000, k123}}},
-        LoadCase{"byte count zero", HexData(0x8000, {}) + "\r\n", kLoadOk, {}},
+            "byte count zero", HexData(0x8000, {}) + "\r\n", kLoadOk, {}, RecordFacts{false, 0}},
         LoadCase{"LF, CR and blank lines",
                  kHex8000 + "\n\n\r\r\n" + HexData(0x8010, {4, 5}) + "\r",
                  kLoadOk,
@@ -179,12 +195,23 @@ const std::string kS1 = SRecord('1', 0x8000, k123);
 INSTANTIATE_TEST_SUITE_P(
     Cases, S19Load,
     ::testing::Values(
-        LoadCase{"empty file", "", kLoadOk, {}},
+        LoadCase{"empty file", "", kLoadOk, {}, RecordFacts{false, 0}},
         LoadCase{"header, data and termination",
                  SRecord('0', 0, {'h', 'd', 'r'}) + "\r\n" + kS1 + "\r\n" +
                      SRecord('9', 0x8000, {}) + "\r\n",
                  kLoadOk,
-                 {{0x8000, k123}}},
+                 {{0x8000, k123}},
+                 RecordFacts{true, 3}},
+        LoadCase{"S8 termination, then a line of filler",
+                 kS1 + "\r\n" + SRecord('8', 0x8000, {}) + "\r\n\x1A",
+                 kLoadOk,
+                 {{0x8000, k123}},
+                 RecordFacts{true, 3}},
+        LoadCase{"header and termination only",
+                 SRecord('0', 0, {'h'}) + "\n" + SRecord('7', 0, {}) + "\n",
+                 kLoadOk,
+                 {},
+                 RecordFacts{true, 0}},
         LoadCase{
             "S1, S2 and S3 addresses",
             kS1 + "\n" + SRecord('2', 0x018000, {4}) + "\n" + SRecord('3', 0x00028000, {5}) + "\n",
@@ -207,7 +234,8 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"records after termination",
                  SRecord('9', 0, {}) + "\n" + kS1 + "\n",
                  kLoadOk,
-                 {{0x8000, k123}}},
+                 {{0x8000, k123}},
+                 RecordFacts{false, 3}},
         LoadCase{"lower case digits",
                  std::string("S1068000aabbcc")
                          .append(testing::HexByte(~(6u + 0x80 + 0xAA + 0xBB + 0xCC))) +

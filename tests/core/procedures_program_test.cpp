@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -245,6 +246,43 @@ TEST(ProcedureProgram, PortFailureEndsTheRunAtOnceWithoutEndRecord) {
         const auto writes = bench.port.writes();
         EXPECT_EQ(writes.size(), 7 + 2 * test.fail_after_record);
         EXPECT_LE(bench.clock.NowMs() - writes.back().at_ms, 2u);  // no status wait runs out
+    }
+}
+
+// A stop that comes while nothing is awaited (the '.' of a record has just been read) ends the
+// stream before the next record, and before the end record after the last one.
+TEST(ProcedureProgram, StopBetweenRecordsSendsNothingMore) {
+    // Stops the link when the status echo shows the '.' of record `stop_after`.
+    class StopAtDot final : public ReportSink {
+      public:
+        StopAtDot(LinkContext& context, std::size_t stop_after)
+            : context_(context), stop_after_(stop_after) {}
+        void AppendText(std::string_view /*text*/) override {}
+        void AppendForeign(std::string_view text, std::optional<LogKind> /*kind*/) override {
+            if (text == "." && ++dots_ == stop_after_) {
+                context_.RequestStop();
+            }
+        }
+        void ResetProgress(int /*maximum*/) override {}
+        void SetProgress(int /*position*/) override {}
+
+      private:
+        LinkContext& context_;
+        std::size_t stop_after_;
+        std::size_t dots_ = 0;
+    };
+    for (const std::size_t stop_after : {4u, 512u}) {
+        SCOPED_TRACE(stop_after);
+        ProcedureBench bench;
+        BootLoaderStub stub;
+        stub.status = "#.";  // each character differs from the last: every one is shown
+        bench.Attach(stub);
+        StopAtDot stopper(bench.context, stop_after);
+        bench.capture.report.SetSink(&stopper);
+        EXPECT_EQ(bench.links.m3_ascii.Program(bench.image.data()), -1);
+        const auto writes = bench.port.writes();
+        ASSERT_EQ(writes.size(), 7 + 2 * stop_after);
+        EXPECT_EQ(writes.back().bytes.size(), 256u) << "no end record";
     }
 }
 

@@ -132,12 +132,33 @@ TEST_F(WorkerTest, FirstResetClosesNothingLaterOnesClose) {
 
 TEST_F(WorkerTest, LoadLogsTheFileAndItsErrors) {
     session.current_image = &session.hex_image;
-    session.state.firmware_path = (dir.path() / "missing.hex").string();
-    Run(kCommandLoadFile);
-    EXPECT_EQ(Reports(), (std::vector<WorkerReport>{{6, kLoadCannotOpen}}));
-    EXPECT_EQ(capture.log(), "======== File Information ========\r\n" +
-                                 session.state.firmware_path +
-                                 "\r\nERROR:can not open the file\r\n");
+    const std::string data = ":0380000001020377\r\n";
+    const std::string end = ":00000001FF\r\n";
+    struct Case {
+        const char* file;  // none: missing
+        std::string content;
+        int result;
+        std::string_view says;
+    };
+    // A file cut short, or without data, loads as it always did: the window says what it is.
+    const Case cases[] = {
+        {nullptr, "", kLoadCannotOpen, "ERROR:can not open the file\r\n"},
+        {"whole.hex", data + end, kLoadOk, ""},
+        {"cut-short.hex", data, kLoadOk,
+         "WARNING:the file does not end with its end record; it may be cut short\r\n"},
+        {"no-data.hex", end, kLoadOk, "WARNING:the file holds no data\r\n"},
+        {"empty.hex", "", kLoadOk, "WARNING:the file holds no data\r\n"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.file ? test.file : "missing");
+        session.state.firmware_path =
+            test.file ? dir.Write(test.file, test.content) : (dir.path() / "missing.hex").string();
+        capture.Clear();
+        Run(kCommandLoadFile);
+        EXPECT_EQ(Reports(), (std::vector<WorkerReport>{{6, test.result}}));
+        EXPECT_EQ(capture.log(), "======== File Information ========\r\n" +
+                                     session.state.firmware_path + "\r\n" + std::string(test.says));
+    }
 }
 
 TEST_F(WorkerTest, ChecksumWaitsHalfASecondFirst) {

@@ -1,18 +1,24 @@
 // velkor-flash write and config against velkor-sim on a pseudo-terminal, in real time, with a
 // firmware file from velkor-sim's generator: the update a technician runs, end to end.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <numeric>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/port_holders.h"
 #include "e2e/e2e_programs.h"
 #include "image/image_for_family.h"
 #include "support/capture_sink.h"
@@ -234,27 +240,273 @@ TEST(WriteOfAFileForAnotherUnit, QuietShowsOnlyTheErrorsAndTheLogFileKeepsTheWho
     EXPECT_EQ(sim.Stop(), 0);
 }
 
-TEST(WriteWithALogFileItCannotUse, SaysWhyAndStopsBeforeSendingAByte) {
+// Command lines velkor-flash refuses, each with its status and the reason it gives.
+struct Refused {
+    std::vector<std::string> args;  // after the program; {DEV} {FW} {DIR} filled in
+    int status;
+    std::string says;  // {DEV} {FW} {DIR} filled in
+};
+
+std::string Filled(std::string text, const std::string& device, const std::string& file,
+                   const std::string& dir) {
+    for (const auto& [mark, value] :
+         {std::pair{"{DEV}", device}, std::pair{"{FW}", file}, std::pair{"{DIR}", dir}}) {
+        for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark, at)) {
+            text.replace(at, std::string(mark).size(), value);
+            at += value.size();
+        }
+    }
+    return text;
+}
+
+std::vector<std::string> Command(const Refused& test, const std::string& device,
+                                 const std::string& file, const std::string& dir) {
+    std::vector<std::string> args = {kFlashProgram};
+    for (const std::string& arg : test.args) {
+        args.push_back(Filled(arg, device, file, dir));
+    }
+    return args;
+}
+
+// What the unit must never see: a log or record line down its line, the firmware file
+// spoiled, a port another program reads.
+TEST(RefusedCommandLines, SayWhyBeforeAByteIsSent) {
     testing::TempDir dir;
+    const std::string folder = dir.path().string();
     const std::string file = dir.Write("firmware.hex", ":00000001FF\n");
     Simulator sim({"--model", "r3360", "-v"});
     ASSERT_FALSE(sim.device().empty()) << sim.err();
-    struct Case {
-        std::string log;
-        const char* says;
+    dir.Write("bench.txt", "# the bench\n" + sim.device() + "\n");
+    const std::vector<std::string> write = {"write", "--port", "{DEV}", "--model",
+                                            "r3360", "--mcu",  "nec",   "-q"};
+    auto with = [&write](std::vector<std::string> more) {
+        more.insert(more.begin(), write.begin(), write.end());
+        more.push_back("{FW}");
+        return more;
     };
-    for (const Case& test :
-         {Case{file, "is the firmware file; name another file"},
-          Case{sim.device(), "is the serial device; name another file"},
-          Case{(dir.path() / "none" / "run.log").string(), "cannot open the log file"}}) {
-        const ProgramRun run = RunToEnd({kFlashProgram, "write", "--port", sim.device(), "--model",
-                                         "r3360", "--mcu", "nec", "-q", "--log", test.log, file});
-        EXPECT_EQ(run.status, 64) << run.err;
-        EXPECT_NE(run.err.find(test.says), std::string::npos) << run.err;
+    // A program whose name would steer a terminal holds the device open.
+    const std::string holder_program = (dir.path() / "hold\x1b[2J").string();
+    std::filesystem::copy_file("/bin/sleep", holder_program);
+    const std::vector<Refused> cases = {
+        {with({"--log", "{FW}"}), 64,
+         "velkor-flash: --log {FW} is the firmware file; name another file\n"},
+        {with({"--log", "{DEV}"}), 64,
+         "velkor-flash: --log {DEV} is the serial device; name another file\n"},
+        {with({"--log", "{DIR}/none/run.log"}), 64, "cannot open the log file"},
+        {with({"--record", "{FW}"}), 64,
+         "velkor-flash: --record {FW} is the firmware file; name another file\n"},
+        {with({"--record", "{DEV}"}), 64,
+         "velkor-flash: --record {DEV} is the serial device; name another file\n"},
+        {with({"--record", "{DIR}/both", "--log", "{DIR}/both"}), 64,
+         "velkor-flash: --record {DIR}/both is the log file; name another file\n"},
+        {{"write", "--ports-from", "{DIR}/bench.txt", "--model", "r3360", "--mcu", "nec",
+          "--record", "{DIR}/bench.txt", "{FW}"},
+         64,
+         "velkor-flash: --record {DIR}/bench.txt is the port list; name another file\n"},
+        {{"config", "--port", "{DEV}", "--model", "r3360", "--mcu", "nec", "--log", "{DEV}"},
+         64,
+         "is the serial device"},
+        {{"image", "--mcu", "nec", "{FW}", "-o", "{DIR}/image", "--log", "{DIR}/image"},
+         64,
+         "velkor-flash: --log {DIR}/image is the image file; name another file\n"},
+        // The shell appends standard output to the firmware file itself.
+        {{"image", "--mcu", "nec", "{FW}", ">>{FW}"},
+         64,
+         "velkor-flash: standard output is the firmware file itself; name another file with "
+         "-o\n"},
+        {{"query", "--port", "{DEV}", "--model", "r3360"},
+         2,
+         "Can not open serial port {DEV}: held by hold\\x1b[2J (pid "},
+        {with({}), 2, "held by hold\\x1b[2J (pid "},
+        {{"config", "--port", "{DEV}", "--model", "r3360", "--mcu", "nec"},
+         2,
+         "), which would take the MCU's replies; close that program and try again, or give "
+         "--force-port\n"},
+    };
+    for (const Refused& test : cases) {
+        const std::vector<std::string> args = Command(test, sim.device(), file, folder);
+        std::string shown;
+        for (const std::string& arg : test.args) {
+            shown += arg + " ";
+        }
+        SCOPED_TRACE(shown);
+        std::optional<testing::ChildProcess> holder;
+        if (test.status == 2) {
+            holder.emplace(std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" 600 <\"$1\"",
+                                                    holder_program, sim.device()});
+            // Held once the program has the device among its open files.
+            for (int wait = 0; wait < 1000 && !HeldBy(sim.device()).starts_with("hold"); ++wait) {
+                std::this_thread::sleep_for(10ms);
+            }
+        }
+        ProgramRun run;
+        if (args.back().starts_with(">>")) {
+            std::vector<std::string> shell = {"/bin/sh", "-c", "f=$1; shift; exec \"$@\" >>\"$f\"",
+                                              "sh", args.back().substr(2)};
+            for (const std::string& arg :
+                 testing::ProgramCommand(std::vector<std::string>(args.begin(), args.end() - 1))) {
+                shell.push_back(arg);
+            }
+            run = RunToEnd(shell);
+        } else {
+            run = RunToEnd(args);
+        }
+        EXPECT_EQ(run.status, test.status) << run.err;
+        EXPECT_NE(run.err.find(Filled(test.says, sim.device(), file, folder)), std::string::npos)
+            << run.err;
     }
     EXPECT_EQ(testing::TempDir::Read(file), ":00000001FF\n") << "the firmware file is untouched";
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "both"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "image"));
     ASSERT_EQ(sim.Stop(), 0);
     EXPECT_EQ(sim.err().find("host -> MCU"), std::string::npos) << sim.err();
+}
+
+// A file cut short or without data is never programmed, whatever the check would say.
+TEST(RefusedCommandLines, AFileCutShortOrWithoutDataIsNotProgrammed) {
+    testing::TempDir dir;
+    const std::string whole = (dir.path() / "whole.hex").string();
+    ASSERT_EQ(
+        RunToEnd({kSimProgram, "firmware", "--model", "j5", "--family", "m3", "-o", whole}).status,
+        0);
+    std::string content = testing::TempDir::Read(whole);
+    const auto end = content.rfind(":00000001FF");
+    ASSERT_NE(end, std::string::npos);
+    const std::string cut = dir.Write("cut.hex", content.substr(0, end));
+    const std::string empty = dir.Write("empty.hex", ":00000001FF\r\n");
+    const std::string flash = (dir.path() / "flash.bin").string();
+    Simulator sim({"--model", "j5", "--family", "m3", "--flash-out", flash});
+    ASSERT_FALSE(sim.device().empty()) << sim.err();
+    struct Case {
+        std::string file;
+        const char* warning;
+    };
+    for (const Case& test :
+         {Case{cut, "WARNING:the file does not end with its end record; it may be cut short\n"},
+          Case{empty, "WARNING:the file holds no data\n"}}) {
+        SCOPED_TRACE(test.file);
+        const ProgramRun run = RunToEnd({kFlashProgram, "write", "--port", sim.device(), "--model",
+                                         "j5", "--mcu", "m3", "--force", "--json", test.file});
+        EXPECT_EQ(run.status, 3) << run.err;
+        EXPECT_TRUE(run.err.ends_with(std::string(test.warning) +
+                                      "Not updated: a file that holds no data, or does not end "
+                                      "with its end record, is never programmed.\n"))
+            << run.err;
+        EXPECT_EQ(Json::parse(run.out)["result"], "no_file");
+    }
+    ASSERT_EQ(sim.Stop(), 0);
+    EXPECT_EQ(testing::TempDir::Read(flash), std::string(kImageSize, '\xFF'))
+        << "the flash was not touched";
+}
+
+// Waits until `file` holds `text`; false when it did not within the run time-out.
+bool WaitForText(const std::string& file, const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + testing::kRunTimeout;
+    while (testing::TempDir::Read(file).find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
+// A technician's Ctrl-C, a service manager's SIGTERM, a closed terminal's SIGHUP: the update
+// stops between records, says where the unit is left, and its record says so.
+TEST(WriteStoppedBySignal, TheFirstStopsBetweenRecordsTheSecondEndsAtOnce) {
+    testing::TempDir dir;
+    const std::string file = (dir.path() / "j5-m3.hex").string();
+    ASSERT_EQ(
+        RunToEnd({kSimProgram, "firmware", "--model", "j5", "--family", "m3", "-o", file}).status,
+        0);
+    // The unit's own line speed: programming takes half a minute.
+    Simulator sim({"--model", "j5", "--family", "m3", "--baud", "38400"});
+    ASSERT_FALSE(sim.device().empty()) << sim.err();
+    const std::string records = (dir.path() / "records.jsonl").string();
+    const std::string log = (dir.path() / "update.log").string();
+    testing::ChildProcess write(testing::ProgramCommand(
+        {kFlashProgram, "write", "--port", sim.device(), "--model", "j5", "--mcu", "m3", "--record",
+         records, "--log", log, "--json", file}));
+    ASSERT_TRUE(WaitForText(log, "Update Start:\n.")) << "the first record is done";
+    write.Signal(SIGTERM);
+    EXPECT_EQ(write.Wait(testing::kRunTimeout), 128 + SIGTERM) << write.err();
+    EXPECT_TRUE(write.err().ends_with(
+        "\nInterrupted: the unit is left in its boot loader; run the update again to finish "
+        "it\n"))
+        << write.err();
+    EXPECT_EQ(write.err().find("Update fail"), std::string::npos) << write.err();
+    EXPECT_EQ(testing::TempDir::Read(log), write.err());
+    const std::vector<Json> lines = RecordLines(records);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["result"], "interrupted");
+    EXPECT_EQ(lines[0]["exit_code"], 128 + SIGTERM);
+    EXPECT_EQ(Json::parse(write.out()), lines[0]);
+
+    // Now a second run whose log nobody reads: its standard error fills and blocks, so the
+    // first signal cannot finish; the second ends it at once.
+    Simulator fresh({"--model", "j5", "--family", "m3", "--baud", "38400"});
+    ASSERT_FALSE(fresh.device().empty()) << fresh.err();
+    const std::string unread = (dir.path() / "unread").string();
+    ASSERT_EQ(::mkfifo(unread.c_str(), 0600), 0);
+    const int reader = ::open(unread.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    const std::string stuck_records = (dir.path() / "stuck.jsonl").string();
+    std::vector<std::string> stuck = {"/bin/sh", "-c", "f=$1; shift; exec \"$@\" 2>\"$f\"", "sh",
+                                      unread};
+    for (const std::string& arg :
+         testing::ProgramCommand({kFlashProgram, "write", "--port", fresh.device(), "--model", "j5",
+                                  "--mcu", "m3", "--trace", "--record", stuck_records, file})) {
+        stuck.push_back(arg);
+    }
+    testing::ChildProcess blocked(stuck);
+    // Full once more than half of it is taken and nothing more comes for a second, although
+    // the trace has a line for every record.
+    const int capacity = ::fcntl(reader, F_GETPIPE_SZ);
+    int waiting = 0;
+    for (int poll = 0, unchanged = 0; poll < 6000 && unchanged < 100; ++poll) {
+        std::this_thread::sleep_for(10ms);
+        const int before = waiting;
+        ::ioctl(reader, FIONREAD, &waiting);
+        unchanged = waiting > capacity / 2 && waiting == before ? unchanged + 1 : 0;
+    }
+    ASSERT_GT(waiting, capacity / 2) << "the trace fills the pipe";
+    blocked.Signal(SIGTERM);
+    EXPECT_FALSE(blocked.EndsWithin(500ms)) << "the first signal waits for a safe point";
+    blocked.Signal(SIGTERM);
+    EXPECT_EQ(blocked.Wait(testing::kRunTimeout), 128 + SIGTERM);
+    EXPECT_EQ(testing::TempDir::Read(stuck_records), "") << "ended at once, with nothing more";
+    ::close(reader);
+}
+
+// A log read through a pipe by a program that goes away (| head, a closed ssh session): the
+// update goes on, and the log file and the record get everything.
+TEST(WriteWithAClosedPipe, UpdatesAndRecordsAsEver) {
+    testing::TempDir dir;
+    const std::string file = (dir.path() / "j5-m3.hex").string();
+    ASSERT_EQ(
+        RunToEnd({kSimProgram, "firmware", "--model", "j5", "--family", "m3", "-o", file}).status,
+        0);
+    Simulator sim({"--model", "j5", "--family", "m3"});
+    ASSERT_FALSE(sim.device().empty()) << sim.err();
+    const std::string records = (dir.path() / "records.jsonl").string();
+    const std::string log = (dir.path() / "update.log").string();
+    const std::string status = (dir.path() / "status").string();
+    std::vector<std::string> piped = {
+        "/bin/sh", "-c", "f=$1; shift; { \"$@\"; echo $? >\"$f\"; } 2>&1 | head -c1 >/dev/null",
+        "sh", status};
+    for (const std::string& arg : testing::ProgramCommand(
+             {kFlashProgram, "write", "--port", sim.device(), "--model", "j5", "--mcu", "m3",
+              "--record", records, "--log", log, "--json", file})) {
+        piped.push_back(arg);
+    }
+    ASSERT_EQ(RunToEnd(piped).status, 0);
+    EXPECT_EQ(testing::TempDir::Read(status), "0\n");
+    EXPECT_NE(testing::TempDir::Read(log).find("Verify: MCU checksum "), std::string::npos)
+        << testing::TempDir::Read(log);
+    const std::vector<Json> lines = RecordLines(records);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["result"], "updated");
+    EXPECT_EQ(sim.Stop(), 0);
 }
 
 TEST(ConfigRecords, TwoRunsAtOnceAppendTwoWholeLines) {

@@ -2,6 +2,7 @@
 // runs them.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include "link/mcu_link.h"
 #include "platform/clock.h"
 #include "platform/posix_serial_port.h"
+#include "platform/text.h"
 #include "support/capture_sink.h"
 #include "support/temp_dir.h"
 
@@ -167,6 +169,37 @@ INSTANTIATE_TEST_SUITE_P(BothModels, QueryAgainstSimulator,
                          ::testing::Values(ModelRun{"r3360", "19200"}, ModelRun{"j5", "38400"}),
                          [](const auto& test) { return std::string(test.param.model); });
 
+// A unit whose texts would retitle and clear the technician's terminal, send a C1 control and
+// forge the line a script waits for: the log shows them escaped, the JSON as \u escapes.
+TEST(QueryAgainstAHostileUnit, ShowsItsTextsEscapedAndForgesNoLine) {
+    testing::TempDir dir;
+    const std::string log = (dir.path() / "query.log").string();
+    const std::string version = "\x1B]0;x\x07\x1B[2J\x9B\r\nUpdate complete, MCU will auto reset";
+    Simulator sim({"--model", "j5", "--version-text",
+                   R"(\x1b]0;x\x07\x1b[2J\x9b\r\nUpdate complete, MCU will auto reset)",
+                   "--info-text", R"(INFO\x1b[31m\r\nsecond line\r\n)"});
+    ASSERT_FALSE(sim.device().empty()) << sim.process().err();
+    const ProgramRun run = RunToEnd(
+        {kFlashProgram, "query", "--port", sim.device(), "--model", "j5", "--json", "--log", log});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err,
+              "======== MCU Version ========\n"
+              R"(\x1b]0;x\x07\x1b[2J\x9b\r\nUpdate complete, MCU will auto reset)"
+              "\n======== MCU Information ========\n"
+              R"(INFO\x1b[31m\r\nsecond line)"
+              "\n");
+    EXPECT_EQ(testing::TempDir::Read(log), run.err);
+    EXPECT_NE(run.out.find(R"("mcu_version_before":"\u001b]0;x\u0007\u001b[2J\u009b\r\n)"),
+              std::string::npos)
+        << run.out;
+    for (const char* raw : {"\x1B", "\x07", "\xC2\x9B", "\r"}) {
+        EXPECT_EQ(run.out.find(raw), std::string::npos) << "raw in the JSON: " << raw;
+    }
+    const auto object = nlohmann::json::parse(run.out);
+    EXPECT_EQ(object["mcu_version_before"], Latin1ToUtf8(version)) << "the same text";
+    EXPECT_EQ(sim.Stop(), 0);
+}
+
 TEST(QueryAgainstSilentSimulator, FailsAfterTheTwoSecondAcknowledgementWait) {
     for (const char* model : {"r3360", "j5"}) {
         SCOPED_TRACE(model);
@@ -200,7 +233,20 @@ TEST(QueryOnAPortInUse, FailsWithTheReasonInPlainWords) {
     CAsciiLink holder(context);
     ASSERT_EQ(holder.Open(sim.device(), holder.baud_rate()), kOpenOk);
 
-    const ProgramRun run = RunQuery(sim.device(), "r3360");
+    // Refused before the open, naming the holder; with --force-port the open itself fails.
+    const std::string us =
+        testing::kProgramEmulator.empty()
+            ? "e2e_tests"
+            : std::filesystem::path(testing::kProgramEmulator[0]).filename().string();
+    const ProgramRun refused = RunQuery(sim.device(), "r3360");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "Can not open serial port " + sim.device() + ": held by " + us +
+                               " (pid " + std::to_string(::getpid()) +
+                               "), which would take the MCU's replies; close that program and "
+                               "try again, or give --force-port\n");
+    const ProgramRun run = RunToEnd(
+        {kFlashProgram, "query", "--port", sim.device(), "--model", "r3360", "--force-port"});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "Can not open serial port " + sim.device() +

@@ -100,5 +100,49 @@ TEST(WriteSeveralUnits, TwoNamesOfOneDeviceAreRefusedBeforeAByteIsSent) {
     EXPECT_EQ(sim.err().find("host -> MCU"), std::string::npos) << sim.err();
 }
 
+// Two port names that would share one log file name, and a unit whose version text would
+// steer the terminal: each unit gets a log file of its own, and the summary shows the text
+// escaped.
+TEST(ConfigSeveralUnits, PortsThatLookAlikeKeepTheirOwnLogsAndUnitTextIsEscaped) {
+    testing::TempDir dir;
+    Simulator hostile({"--model", "j5", "--family", "stm8", "--version-text",
+                       R"(\x1b[2J\x9b\r\nUpdate complete)"});
+    Simulator plain({"--model", "j5", "--family", "stm8"});
+    ASSERT_FALSE(hostile.device().empty() || plain.device().empty());
+    const std::string slash = (dir.path() / "x" / "a" / "b").string();
+    const std::string dash = (dir.path() / "x" / "a-b").string();
+    std::filesystem::create_directories(dir.path() / "x" / "a");
+    std::filesystem::create_symlink(hostile.device(), slash);
+    std::filesystem::create_symlink(plain.device(), dash);
+    const std::filesystem::path logs = dir.path() / "logs";
+    const ProgramRun run = RunToEnd({kFlashProgram, "config", "--model", "j5", "--mcu", "stm8",
+                                     "--port", slash, "--port", dash, "--log", logs.string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+
+    std::vector<std::string> contents;
+    for (const auto& entry : std::filesystem::directory_iterator(logs)) {
+        contents.push_back(testing::TempDir::Read(entry.path()));
+    }
+    ASSERT_EQ(contents.size(), 2u) << "a log file each";
+    if (contents[0].find("\\x") == std::string::npos) {
+        std::swap(contents[0], contents[1]);
+    }
+    EXPECT_NE(contents[0].find(R"(\x1b[2J\x9b\r\nUpdate complete)"), std::string::npos)
+        << contents[0];
+    EXPECT_EQ(contents[0].find("\nUpdate complete"), std::string::npos) << contents[0];
+    EXPECT_NE(contents[1].find("J5ST8-H8--N8N_V_3.10"), std::string::npos) << contents[1];
+    EXPECT_EQ(contents[1].find("\\x"), std::string::npos) << contents[1];
+
+    std::istringstream summary(run.out);
+    std::string line;
+    while (std::getline(summary, line) && !line.starts_with(slash + " ")) {
+    }
+    EXPECT_NE(line.find(R"(  \x1b[2J\x9b\r\nUpdate complete  )"), std::string::npos) << run.out;
+    for (const char* raw : {"\x1B", "\xC2\x9B", "\r"}) {
+        EXPECT_EQ(run.out.find(raw), std::string::npos) << run.out;
+        EXPECT_EQ(run.err.find(raw), std::string::npos) << run.err;
+    }
+}
+
 }  // namespace
 }  // namespace velkor

@@ -113,6 +113,16 @@ class ChildProcess {
         return std::nullopt;
     }
 
+    // Whether the program ends within `timeout`; it is left running either way.
+    bool EndsWithin(std::chrono::milliseconds timeout) {
+        const auto deadline = Clock::now() + timeout;
+        do {
+            Pump(deadline);
+            Reap();
+        } while (!exit_status_ && Clock::now() < deadline);
+        return exit_status_.has_value();
+    }
+
     const std::string& out() const { return out_; }
     const std::string& err() const { return err_; }
 
