@@ -67,23 +67,21 @@ if [ "\$1" = configure ] && getent group dialout >/dev/null; then
 fi
 EOF
 chmod 0755 "$work/old$folder/velkor-tool" "$work/old/DEBIAN/postinst"
-dpkg-deb --root-owner-group -Zgzip -b "$work/old" "$root.old.deb" >/dev/null
+dpkg-deb --root-owner-group -Zgzip -b "$work/old" "$work/old.deb" >/dev/null
 # The package itself under a higher version, for an upgrade of the new layout.
 dpkg-deb -R "$package" "$work/next"
 sed -i "s/^Version: .*/Version: $version+1/" "$work/next/DEBIAN/control"
-dpkg-deb --root-owner-group -Zgzip -z1 -b "$work/next" "$root.next.deb" >/dev/null
+dpkg-deb --root-owner-group -Zgzip -z1 -b "$work/next" "$work/next.deb" >/dev/null
 
 echo "package-test: a clean bookworm in $root"
 debootstrap --variant=minbase bookworm "$root" "$mirror" >"$root.log" 2>&1 \
-  || { tail -n 20 "$root.log" >&2; rm -f "$root.log" "$root.old.deb" "$root.next.deb"; exit 1; }
+  || { tail -n 20 "$root.log" >&2; rm -f "$root.log"; exit 1; }
 rm -f "$root.log"
-mv "$root.old.deb" "$root/tmp/old.deb"
-mv "$root.next.deb" "$root/tmp/next.deb"
 mount -t proc proc "$root/proc" && mounted+=("$root/proc")
 # The host's pseudo-terminals, so that the device velkor-sim prints opens inside the chroot.
 mount --bind /dev/pts "$root/dev/pts" && mounted+=("$root/dev/pts")
 cp /etc/resolv.conf "$root/etc/resolv.conf"
-cp "$package" "$root/tmp/"
+cp "$package" "$work/old.deb" "$work/next.deb" "$root/tmp/"
 # Runs a command in the chroot as root, or as a technician: a member of the dialout group,
 # nothing more. Arrays, so that a command started in the background is the program itself
 # (chroot, env and setpriv each exec the next) and its process id is the one to end.
@@ -101,7 +99,7 @@ mode() { in_root stat -c "$1" "$2"; }
 check_layout() {
   [ "$(mode '%U:%G %a' $folder)" = "root:root 755" ] \
     || fail "$folder is $(mode '%U:%G %a' $folder), not root:root 755"
-  [ "$(ls -A "$root$folder" | tr '\n' ' ')" = "data velkor-tool velkor-tool.ini " ] \
+  [ "$(LC_ALL=C ls -A "$root$folder" | tr '\n' ' ')" = "data velkor-tool velkor-tool.ini " ] \
     || fail "$folder holds $(ls -A "$root$folder" | tr '\n' ' ')"
   [ -z "$(in_root find $folder \( ! -user root -o ! -group root -o ! -type l -perm /022 \))" ] \
     || fail "$folder holds what others than root can write"
@@ -161,8 +159,10 @@ stop_sim() {
 }
 
 echo "package-test: velkor-tool, run by the member, stores its settings and updates a unit"
-# A screen of the design size, so that a point of the dialog's layout is a pixel. The chroot
-# shares the network namespace and so reaches the server's abstract socket.
+# The tool writes its settings when its update type dialog is accepted, and nothing else
+# does; the offscreen platform takes no presses from outside. So a screen (the host's Xvfb,
+# whose abstract socket the chroot reaches: it shares the network namespace) of the design
+# size, where a point of the dialog's layout is a pixel, and xdotool's presses.
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 800x480x24 -nolisten tcp 2>/dev/null &
 pids+=($!)
@@ -190,7 +190,7 @@ for _ in 1 2 3 4 5; do
   xdotool mousemove 507 170 click 1 sleep 0.2 mousemove 335 380 click 1 sleep 0.5
   [ "$(windows)" -ge 2 ] || break
 done
-for _ in $(seq 300); do
+for _ in $(seq 600); do
   grep -q "Update complete\|Update fail" "$work/tool.log" && break
   sleep 0.1
 done
