@@ -114,9 +114,11 @@ check_layout() {
 
 echo "package-test: the layout up to 2.3, a technician's setting and planted plugins in it"
 quietly in_root dpkg -i /tmp/old.deb
-as_member sh -c "printf 'ComPort=/dev/ttyBENCH\r\n' >>$folder/velkor-tool.ini
+as_member sh -c "printf 'ComPort=/dev/ttyBENCH\r\nFireFile=fw.hex\r\n' >>$folder/velkor-tool.ini
+  : >$folder/fw.hex
   printf '[Paths]\nPlugins=/tmp\n' >$folder/qt.conf && mkdir $folder/platforms"
-cp "$root$folder/velkor-tool.ini" "$work/settings"
+# The firmware file moves to the data folder, and FireFile follows it there.
+sed 's|^FireFile=fw.hex|FireFile=data/fw.hex|' "$root$folder/velkor-tool.ini" >"$work/settings"
 
 echo "package-test: apt-get install $(basename "$package")"
 in_root apt-get -o APT::Sandbox::User=root update -q >/dev/null
@@ -129,7 +131,7 @@ in_root velkor-sim --version
 in_root velkor-tool --version
 check_layout
 cmp -s "$work/settings" "$root$settings" || fail "the upgrade lost the technician's settings"
-[ -f "$root$data/qt.conf" ] && [ -d "$root$data/platforms" ] \
+[ -f "$root$data/qt.conf" ] && [ -d "$root$data/platforms" ] && [ -f "$root$data/fw.hex" ] \
   || fail "the upgrade did not move the planted files to $data"
 [ -z "$(in_root dpkg-query -W -f='${Conffiles}' velkor-tool)" ] \
   || fail "dpkg still lists conffiles: $(in_root dpkg-query -W -f='${Conffiles}' velkor-tool)"
