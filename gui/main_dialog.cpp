@@ -286,11 +286,24 @@ void CUpdateToolDlg::RunOnUiThread(const std::function<void()>& work) {
 
 void CUpdateToolDlg::AppendText(std::string_view text) {
     // Every piece also goes to the terminal, so a run can be followed from there.
-    const std::string plain = ToPlainLineEnds(text);
-    std::fwrite(plain.data(), 1, plain.size(), stderr);
-    std::fflush(stderr);
+    WriteToTerminal(ToPlainLineEnds(text));
     const QString piece = FromUtf8(text);
     RunOnUiThread([this, &piece] { AppendOnUiThread(piece); });
+}
+
+void CUpdateToolDlg::AppendForeign(std::string_view text, std::optional<LogKind> kind) {
+    if (kind == LogKind::kDetail) {
+        return;  // as AppendMarked leaves details out of this log
+    }
+    // The unit's control characters would act on the terminal; the window shows plain text.
+    WriteToTerminal(EscapeControls(text));
+    const QString piece = FromUtf8(text);
+    RunOnUiThread([this, &piece] { AppendOnUiThread(piece); });
+}
+
+void CUpdateToolDlg::WriteToTerminal(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
 }
 
 void CUpdateToolDlg::AppendOnUiThread(const QString& piece) {

@@ -56,6 +56,8 @@ class CUpdateToolDlg : public QDialog, public SequenceView, public ReportSink {
 
     // ReportSink: callable from both threads; a call from the worker waits until it is shown.
     void AppendText(std::string_view text) override;
+    // Shown in the window as it came; on standard error with its control characters escaped.
+    void AppendForeign(std::string_view text, std::optional<LogKind> kind) override;
     void ResetProgress(int maximum) override;
     void SetProgress(int position) override;
 
@@ -92,6 +94,7 @@ class CUpdateToolDlg : public QDialog, public SequenceView, public ReportSink {
     void PlaceControls();
     void FillOptionLists();
     void AppendOnUiThread(const QString& piece);
+    static void WriteToTerminal(std::string_view text);
     // Runs `work` on the user-interface thread and waits for it; dropped once the window is
     // closing, so that a worker report can never wait on a window that no longer answers.
     void RunOnUiThread(const std::function<void()>& work);

@@ -1,4 +1,7 @@
 // The main window and the update type dialog, offscreen, with the screen size set by the test.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,6 +13,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
 
 #include "gui/main_dialog.h"
 #include "gui/screen.h"
@@ -132,6 +136,24 @@ class MainDialogTest : public QObject {
         auto* log = qobject_cast<QPlainTextEdit*>(f.dialog->Control(kIdLog));
         QCOMPARE(log->toPlainText(),
                  QStringLiteral("******** Update Tool V2.3 ********\none\ntwo\n"));
+    }
+
+    // The window shows the unit's text as it came; its copy on the terminal is escaped.
+    void UnitTextReachesTheTerminalEscaped() {
+        Fixture f({800, 480});
+        testing::TempDir dir;
+        const std::string copy = (dir.path() / "stderr").string();
+        std::fflush(stderr);
+        const int saved = ::dup(STDERR_FILENO);
+        const int file = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ::dup2(file, STDERR_FILENO);
+        f.dialog->AppendForeign("V\x1b]0;x\x07\n", std::nullopt);
+        std::fflush(stderr);
+        ::dup2(saved, STDERR_FILENO);
+        ::close(saved);
+        ::close(file);
+        QCOMPARE(testing::TempDir::Read(copy), std::string("V\\x1b]0;x\\x07\\n"));
+        QVERIFY(f.dialog->log_text().endsWith(QStringLiteral("V\x1b]0;x\x07\n")));
     }
 
     void PanelForFamilyAndModel_data() {
