@@ -74,8 +74,9 @@ if command -v clang++ >/dev/null; then
   step "fuzz ($fuzz_runs runs each)"
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
     -DVELKOR_WERROR=ON -DVELKOR_SANITIZE=ON -DVELKOR_FUZZ=ON -DBUILD_TESTING=OFF -DVELKOR_GUI=OFF
-  cmake --build build-fuzz -j "$jobs" --target fuzz_hex fuzz_s19 fuzz_settings
-  for target in hex s19 settings; do
+  cmake --build build-fuzz -j "$jobs" --target fuzz_hex fuzz_s19 fuzz_settings fuzz_replies \
+    fuzz_file_check fuzz_options
+  for target in hex s19 settings replies file_check options; do
     corpus=$(mktemp -d)
     cp fuzz/corpus/"$target"/* "$corpus"/
     build-fuzz/fuzz/fuzz_"$target" -runs="$fuzz_runs" -max_len=4096 "$corpus" 2>&1 | tail -n 2
