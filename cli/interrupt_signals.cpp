@@ -1,6 +1,7 @@
 #include "cli/interrupt_signals.h"
 
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -32,7 +33,9 @@ InterruptSignals::InterruptSignals() : shared_(new Shared) {
             if (!shared->armed.load() || shared->stop.signal() != 0) {
                 // Nothing to stop cleanly, or the technician insists: at once, with nothing
                 // more written (a log that cannot be written may be why the first stop hangs).
-                ::_exit(kExitSignalBase + signal_number);
+                // The system call itself, not _exit: a sanitizer's _exit flushes stdio first,
+                // and so waits for the very write to standard error that blocks.
+                ::syscall(SYS_exit_group, kExitSignalBase + signal_number);
             }
             shared->stop.Stop(signal_number);
         }
