@@ -18,13 +18,13 @@
 #include <vector>
 
 #include "fuzz/fuzz_unit_input.h"
+#include "fuzz/offline_families.h"
 #include "image/firmware_image.h"
 #include "link/link_context.h"
 #include "procedures/family_links.h"
 #include "procedures/family_options.h"
 #include "procedures/nec_version_rule.h"
 #include "settings/unit_types.h"
-#include "testing/fake_serial_port.h"
 
 namespace {
 
@@ -91,13 +91,10 @@ bool AtLeastV4(std::uint8_t major) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static std::vector<std::uint8_t> image(kImageSize);
-    static VirtualClock clock;
-    static FakeSerialPort port(clock);  // the check never touches the line
-    static fuzz::Utf8CheckingSink sink;
-    static Report report(&sink);
-    static LinkContext context(port, clock, report);
-    static ProgrammingState state;
-    static FamilyLinks links(context, state);
+    static fuzz::OfflineFamilies families;
+    LinkContext& context = families.context;
+    ProgrammingState& state = families.state;
+    FamilyLinks& links = families.links;
 
     fuzz::UnitInput input(data, size);
     const std::uint8_t unit = input.Byte() & 0x0F;

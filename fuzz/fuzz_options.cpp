@@ -10,13 +10,13 @@
 #include <span>
 
 #include "fuzz/fuzz_unit_input.h"
+#include "fuzz/offline_families.h"
 #include "link/link_context.h"
 #include "procedures/family_links.h"
 #include "procedures/family_options.h"
 #include "procedures/option_codes.h"
 #include "settings/option_lists.h"
 #include "settings/unit_types.h"
-#include "testing/fake_serial_port.h"
 
 namespace {
 
@@ -40,13 +40,10 @@ bool IsSwitchLetter(std::uint8_t letter) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static VirtualClock clock;
-    static FakeSerialPort port(clock);  // decoding never touches the line
-    static fuzz::Utf8CheckingSink sink;
-    static Report report(&sink);
-    static LinkContext context(port, clock, report);
-    static ProgrammingState state;
-    static FamilyLinks links(context, state);
+    static fuzz::OfflineFamilies families;
+    LinkContext& context = families.context;
+    ProgrammingState& state = families.state;
+    FamilyLinks& links = families.links;
 
     fuzz::UnitInput input(data, size);
     const std::uint8_t unit = input.Byte() & 0x0F;
