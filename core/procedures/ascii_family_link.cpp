@@ -39,7 +39,7 @@ int CAsciiFamilyLink::Program(const std::uint8_t* image) {
     if (WaitAck(0, kEntryAckTimeoutMs) != kLinkOk) {
         Pause(kNoEntryAckPauseMs);
     }
-    return SendRecords(*this, family_.records, image);
+    return SendRecords(*this, family_.records, image, state_.stream);
 }
 
 }  // namespace velkor

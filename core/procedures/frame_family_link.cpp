@@ -37,7 +37,7 @@ int CFrameFamilyLink::Program(const std::uint8_t* image) {
     if (WaitAck(entry.code, kEntryAckTimeoutMs) != kLinkOk) {
         Pause(kNoEntryAckPauseMs);
     }
-    return SendRecords(*this, family_.records, image);
+    return SendRecords(*this, family_.records, image, state_.stream);
 }
 
 }  // namespace velkor

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "procedures/stream_outcome.h"
 #include "procedures/unit_options.h"
 
 namespace velkor {
@@ -35,6 +36,8 @@ struct ProgrammingState {
     bool file_checksum_valid = false;
     FileVerdict check_verdict = FileVerdict::kNotChecked;
     UnitOptions unit_options{};
+    // The last programming run's record stream.
+    StreamOutcome stream{};
 };
 
 }  // namespace velkor

@@ -1,6 +1,9 @@
 #include "procedures/record_stream.h"
 
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "procedures/procedure_messages.h"
 #include "procedures/procedure_timing.h"
@@ -23,23 +26,44 @@ void AppendAddress(std::vector<std::uint8_t>& bytes, std::size_t address, std::s
     }
 }
 
-// Shows the record's status characters until its '.'; false when none came in time.
-bool AwaitRecordDone(CMcuLink& link, StatusEcho& echo) {
+// Shows the record's status characters until its '.'; the failure when none came in time.
+std::optional<StreamFailure> AwaitRecordDone(CMcuLink& link, StatusEcho& echo) {
     LinkContext& context = link.context();
     const std::uint32_t sent = context.clock.NowMs();
+    std::string status;
+    const auto failure = [&](StreamFailureCause cause) {
+        if (status.size() > StreamFailure::kKeptStatusBytes) {
+            status.erase(0, status.size() - StreamFailure::kKeptStatusBytes);
+        }
+        return StreamFailure{0, 0, cause, std::move(status), context.ElapsedSince(sent)};
+    };
     for (;;) {
-        const int status = link.ReadByte(kStatusTimeoutMs);
-        if (status < 0) {
-            return false;
+        const std::uint32_t asked = context.clock.NowMs();
+        const int byte = link.ReadByte(kStatusTimeoutMs);
+        if (byte < 0) {
+            // A read that fails returns at once; only silence lasts the whole time-out.
+            if (context.stopping()) {
+                return failure(StreamFailureCause::kStopped);
+            }
+            return failure(context.ElapsedSince(asked) > kStatusTimeoutMs
+                               ? StreamFailureCause::kNoStatus
+                               : StreamFailureCause::kLineFailed);
         }
-        echo.Feed(static_cast<std::uint8_t>(status));
-        if (status == kRecordDone) {
-            return true;
+        echo.Feed(static_cast<std::uint8_t>(byte));
+        if (byte == kRecordDone) {
+            return std::nullopt;
         }
+        status.push_back(static_cast<char>(byte));
         if (context.ElapsedSince(sent) > kRecordStatusLimitMs) {
-            return false;
+            return failure(StreamFailureCause::kBabbling);
         }
     }
+}
+
+StreamFailure FailedBy(StreamFailureCause cause) {
+    StreamFailure failure;
+    failure.cause = cause;
+    return failure;
 }
 
 // The stream in the log's details: one line for all data records, not one for each.
@@ -77,33 +101,55 @@ std::vector<std::uint8_t> EndRecord(const RecordLayout& layout) {
     return record;
 }
 
-int SendRecords(CMcuLink& link, const RecordLayout& layout, const std::uint8_t* image) {
+int SendRecords(CMcuLink& link, const RecordLayout& layout, const std::uint8_t* image,
+                StreamOutcome& outcome) {
+    LinkContext& context = link.context();
+    outcome = StreamOutcome{};
+    outcome.records_total = layout.block_count;
+    outcome.record_bytes = layout.block_size;
+    const auto broke_off = [&](std::size_t block, StreamFailure failure) {
+        failure.record = block + 1;
+        failure.address = layout.first_address + block * layout.block_size;
+        outcome.failure = std::move(failure);
+        outcome.ended_ms = context.clock.NowMs();
+        return kProgramFailed;
+    };
+    const auto advanced = [&] {
+        link.report().StreamAdvanced({outcome.records_done, outcome.records_total,
+                                      outcome.bytes_done(), outcome.bytes_total()});
+    };
+
     link.report().AppendLog(kLogUpdateStart);
-    if (!link.context().Pause(layout.start_pause_ms)) {
-        return kProgramFailed;  // stopped before the first record
+    if (!context.Pause(layout.start_pause_ms)) {
+        return broke_off(0, FailedBy(StreamFailureCause::kStopped));
     }
     link.Purge();
     link.report().ProgressReset(kProgressMaximum);
     StatusEcho echo(link.report());
     NameRecords(link.report(), layout);
+    outcome.started_ms = context.clock.NowMs();
+    advanced();
     int progress = 0;
     for (std::size_t block = 0; block < layout.block_count; ++block) {
         // Between two records is the safe place to stop: no record goes out half-written.
-        if (link.context().stopping()) {
-            return kProgramFailed;
+        if (context.stopping()) {
+            return broke_off(block, FailedBy(StreamFailureCause::kStopped));
         }
         const std::size_t address = layout.first_address + block * layout.block_size;
         link.Purge();
+        outcome.began = true;
         // A record only partly written would put the boot loader out of step with the
         // stream: stop rather than send the rest as if it had gone.
         const auto header = RecordHeader(layout, address);
         if (!link.Write(header.data(), header.size()) ||
             !link.Write(image + address, layout.block_size)) {
-            return kProgramFailed;
+            return broke_off(block, FailedBy(StreamFailureCause::kLineFailed));
         }
-        if (!AwaitRecordDone(link, echo)) {
-            return kProgramFailed;
+        if (auto failure = AwaitRecordDone(link, echo)) {
+            return broke_off(block, std::move(*failure));
         }
+        ++outcome.records_done;
+        advanced();
         const int done = static_cast<int>((block * kProgressMaximum) >> layout.progress_shift);
         if (done != progress) {
             progress = done;
@@ -113,12 +159,17 @@ int SendRecords(CMcuLink& link, const RecordLayout& layout, const std::uint8_t* 
     link.report().ProgressSet(kProgressMaximum);
     // Without its end record the MCU stays in the boot loader: that is no success. A stop
     // keeps it there too, so that a run stopped because of a wrong file is not finished.
-    if (link.context().stopping()) {
-        return kProgramFailed;
+    if (context.stopping()) {
+        return broke_off(layout.block_count - 1, FailedBy(StreamFailureCause::kStopped));
     }
     const auto end = EndRecord(layout);
     NameEndRecord(link.report(), layout, end.size());
-    return link.Write(end.data(), end.size()) ? kProgramDone : kProgramFailed;
+    const bool ended = link.Write(end.data(), end.size());
+    outcome.ended_ms = context.clock.NowMs();
+    if (!ended) {
+        return broke_off(layout.block_count - 1, FailedBy(StreamFailureCause::kLineFailed));
+    }
+    return kProgramDone;
 }
 
 }  // namespace velkor

@@ -9,6 +9,7 @@
 
 #include "link/mcu_link.h"
 #include "procedures/family_descriptor.h"
+#include "procedures/stream_outcome.h"
 
 namespace velkor {
 
@@ -26,7 +27,9 @@ std::vector<std::uint8_t> EndRecord(const RecordLayout& layout);
 // Sends every block of `image` in the layout's range and then the end record. Fails, with
 // nothing more sent and no end record, when a record cannot be written, when its status does
 // not come, when a read fails, or when the link is stopping (checked before each record; a
-// wait for a status ends at once).
-int SendRecords(CMcuLink& link, const RecordLayout& layout, const std::uint8_t* image);
+// wait for a status ends at once). `outcome` tells how far it came, and where and why it broke
+// off.
+int SendRecords(CMcuLink& link, const RecordLayout& layout, const std::uint8_t* image,
+                StreamOutcome& outcome);
 
 }  // namespace velkor

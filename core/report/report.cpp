@@ -53,4 +53,10 @@ void Report::ProgressSet(int position) {
     }
 }
 
+void Report::StreamAdvanced(const StreamProgress& progress) {
+    if (ReportSink* sink = sink_.load()) {
+        sink->AdvanceStream(progress);
+    }
+}
+
 }  // namespace velkor

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
@@ -17,6 +18,14 @@ enum class LogKind {
     kError,    // why something failed or was refused
     kOutcome,  // how an operation ended: the line a quiet log keeps
     kDetail,   // what a verbose log adds, such as each command as it is sent
+};
+
+// How far the programming record stream has come: records answered and their image bytes.
+struct StreamProgress {
+    std::size_t records_done = 0;
+    std::size_t records_total = 0;
+    std::size_t bytes_done = 0;
+    std::size_t bytes_total = 0;
 };
 
 class ReportSink {
@@ -46,6 +55,9 @@ class ReportSink {
     // Sets the progress range to 0..maximum, step 1, position 0.
     virtual void ResetProgress(int maximum) = 0;
     virtual void SetProgress(int position) = 0;
+    // After each record of the programming stream, and once before the first: finer than the
+    // progress position, for a front end that shows bytes and rates. Ignored by default.
+    virtual void AdvanceStream(const StreamProgress& /*progress*/) {}
 };
 
 // Size of the formatting buffer of LogPrintf, terminator included.
@@ -80,6 +92,7 @@ class Report {
     void LogPrintf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void ProgressReset(int maximum);
     void ProgressSet(int position);
+    void StreamAdvanced(const StreamProgress& progress);
 
   private:
     std::atomic<ReportSink*> sink_;

@@ -140,6 +140,7 @@ FileVerdict UpdateSession::CheckFirmware() {
 }
 
 int UpdateSession::Program() {
+    programming.stream = StreamOutcome{};
     if (current_link == nullptr || current_image == nullptr || current_image->Buffer() == nullptr) {
         return -1;
     }
