@@ -54,6 +54,12 @@ class LogWatch final : public ReportSink {
         }
     }
 
+    void AdvanceStream(const StreamProgress& progress) override {
+        if (next_ != nullptr) {
+            next_->AdvanceStream(progress);
+        }
+    }
+
     bool at_line_start() const { return at_line_start_; }
 
   private:
