@@ -1,8 +1,6 @@
 #include "cli/config_command.h"
 
-#include <iostream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "cli/command_output.h"
@@ -11,10 +9,9 @@
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
-#include "cli/port_holders.h"
 #include "cli/port_options.h"
 #include "cli/run_output.h"
-#include "cli/several_ports.h"
+#include "cli/unit_command.h"
 #include "platform/clock.h"
 #include "settings/option_lists.h"
 
@@ -64,25 +61,11 @@ std::string ConfigFailure(int exit) {
     }
 }
 
-// The same options written to every unit, all at once.
-int ConfigSeveral(const std::vector<std::string>& devices, const ConfigRequest& request,
-                  const OutputOptions& outputs, const RecordOptions& record, bool force_port) {
-    const SeveralPorts several{devices, outputs, record, force_port, ConfigFailure};
-    return RunOnSeveralPorts(several, [&request](UnitRunContext& unit) {
-        ConfigRequest mine = request;
-        mine.device = unit.device;
-        mine.held_by = unit.held_by;
-        unit.show_stage("options");
-        RealClock clock;
-        return RunConfig(unit.output.port(), clock, mine, unit.out, unit.output, &unit.record);
-    });
-}
-
 }  // namespace
 
 void AddConfigCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
     auto request = std::make_shared<ConfigRequest>();
-    auto record = std::make_shared<RecordOptions>();
+    auto options = std::make_shared<UnitCommandOptions>();
     CLI::App* command = app.add_subcommand(
         "config",
         "Read the MCU's version and show the unit options it reports, one \"LABEL ENTRY\" line "
@@ -97,10 +80,9 @@ void AddConfigCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) 
         "--ports-from), the same options are written to every unit at the same time; each "
         "unit's LABEL ENTRY lines carry its port, a summary table follows, and the exit status "
         "is the highest among the units.");
-    auto ports = std::make_shared<PortOptions>();
-    AddPortOptions(*command, *ports);
-    AddModelOption(*command, request->model);
-    AddMcuOption(*command, request->mcu);
+    AddPortOptions(*command, options->ports);
+    AddModelOption(*command, request->unit.model);
+    AddMcuOption(*command, request->unit.mcu);
     for (const OptionFlag& flag : kFlags) {
         const UnitOption option = flag.option;
         auto* value = &request->changes[option];
@@ -119,52 +101,26 @@ void AddConfigCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) 
             ->option_text(flag.value_text);
     }
     command
-        ->add_option("--record", record->file,
+        ->add_option("--record", options->record.file,
                      "append the run's record to FILE as one JSON line (created when missing)")
         ->option_text("FILE");
-    command->add_flag("--json", record->json,
+    command->add_flag("--json", options->record.json,
                       "print the run's record, with the options read and written, as one JSON "
                       "object on standard output instead of the LABEL ENTRY lines");
-    auto outputs = std::make_shared<OutputOptions>();
-    AddOutputOptions(*command, *outputs);
-    command->callback([request, ports, record, outputs, &exit_code, &signals] {
-        request->stop = &signals.Arm();
-        const std::vector<std::string> devices = GatherPorts(ports->ports, ports->ports_from);
-        if (devices.empty()) {
-            exit_code = kExitUsage;
-            return;
-        }
-        if (!CheckRunFiles({devices, {}, ports->ports_from, outputs->log_file, record->file})) {
-            exit_code = kExitUsage;
-            return;
-        }
-        if (!RecordReady(*record)) {
-            exit_code = kExitRecordFailed;
-            return;
-        }
-        if (devices.size() > 1) {
-            exit_code = ConfigSeveral(devices, *request, *outputs, *record, ports->force_port);
-            return;
-        }
-        request->device = devices.front();
-        RunRecord facts;
-        int exit;
-        {
-            CommandOutput output(*outputs);
-            if (!output.Open(
-                    {{request->device, "the serial device"}, {record->file, "the record file"}})) {
-                exit_code = kExitUsage;
-                return;
-            }
-            if (!ports->force_port) {
-                request->held_by = HeldBy(request->device);
-            }
-            RealClock clock;
-            std::ostringstream unshown;  // the object carries the options instead
-            exit = RunConfig(output.port(), clock, *request, record->json ? unshown : std::cout,
-                             output, &facts);
-        }
-        exit_code = FinishRun(*record, facts, exit);
+    AddOutputOptions(*command, options->outputs);
+    command->callback([request, options, &exit_code, &signals] {
+        exit_code = RunUnitCommand(
+            *options, request->unit, {}, signals.Arm(), ConfigFailure,
+            [&request](const UnitRequest& unit, CommandOutput& output, std::ostream& out,
+                       RunRecord& record, const std::function<void(std::string_view)>& stage) {
+                ConfigRequest mine = *request;
+                mine.unit = unit;
+                if (stage) {
+                    stage("options");
+                }
+                RealClock clock;
+                return RunConfig(output.port(), clock, mine, out, output, &record);
+            });
     });
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "cli/held_port.h"
 #include "procedures/family_options.h"
 #include "record/session_facts.h"
 #include "session/update_session.h"
@@ -58,12 +57,15 @@ std::optional<std::uint8_t> OptionIndex(UnitOption option, std::string_view name
 
 namespace {
 
-int RunConfigSteps(UpdateSession& session, const ConfigRequest& request, std::ostream& out,
-                   RunRecord& record, bool& sending) {
-    const FamilyDescriptor* descriptor = FamilyOf(request.model, request.mcu);
+int RunConfigSteps(CommandSession& run, const ConfigRequest& request, std::ostream& out,
+                   bool& sending) {
+    UpdateSession& session = run.session();
+    RunRecord& record = run.record();
+    const UnitRequest& unit = request.unit;
+    const FamilyDescriptor* descriptor = FamilyOf(unit.model, unit.mcu);
     Report& report = session.report;
-    if (descriptor == nullptr || session.links.Plain(request.model) == nullptr ||
-        session.links.Select(request.model, request.mcu) == nullptr) {
+    if (descriptor == nullptr || session.links.Plain(unit.model) == nullptr ||
+        session.links.Select(unit.model, unit.mcu) == nullptr) {
         return kConfigPortFailed;  // the command line admits no such model or family
     }
     const OptionSet carried = CarriedOptions(*descriptor);
@@ -82,25 +84,14 @@ int RunConfigSteps(UpdateSession& session, const ConfigRequest& request, std::os
         changes = true;
     }
 
-    if (session.context.stopping()) {
-        return kConfigPortFailed;  // stopped before it began: the port is not even opened
-    }
-    if (!request.held_by.empty()) {
-        report.AppendError(HeldPortLine(request.device, request.held_by));
+    if (!run.OpenPort(true)) {
         return kConfigPortFailed;
     }
-    if (const int opened = session.OpenModelLink(); opened != kOpenOk) {
-        // A device that cannot be opened has been explained by the open itself.
-        if (opened != kOpenNoDevice) {
-            report.AppendError(request.device + " does not take the serial line settings\r\n");
-        }
-        return kConfigPortFailed;
-    }
-    if (session.ReadVersion() != kLinkOk) {
+    if (!run.ReadVersion()) {
         return kConfigNoVersion;
     }
-    session.state.mcu_type = request.mcu;
-    session.SelectFamily(request.mcu);
+    session.state.mcu_type = unit.mcu;
+    session.SelectFamily(unit.mcu);
     UnitOptions& options = session.programming.unit_options;
     options = {};
     session.current_link->DecodeOptions();
@@ -161,36 +152,12 @@ const char* ResultWord(int exit, bool written) {
 
 int RunConfig(SerialPort& port, Clock& clock, const ConfigRequest& request, std::ostream& out,
               ReportSink& sink, RunRecord* record) {
-    RunRecord facts = StartRecord("config");
-    const std::uint32_t started_ms = clock.NowMs();
-    facts.port = request.device;
-    facts.model = request.model;
-    facts.family = request.mcu;
-
-    HeldAfterStop log(sink, request.stop);
-    UpdateSession session(port, clock, {}, &log);
-    RunStop::Watch watch(request.stop, session.context);
-    session.state.app_type = request.model;
-    session.state.device = request.device;
-    session.context.port_source = kPortSourceCommandLine;
+    CommandSession run(port, clock, sink, request.unit, "config");
     bool sending = false;
-    int exit = RunConfigSteps(session, request, out, facts, sending);
-
-    facts.duration_ms = clock.NowMs() - started_ms;
-    facts.result = ResultWord(exit, facts.options_written.has_value());
-    if (const int signal = request.stop != nullptr ? request.stop->signal() : 0;
-        signal != 0 && exit != kConfigDone) {
-        log.AppendClosingLine(sending ? kLogInterruptedOptionsSent : kLogInterruptedNothingWritten);
-        exit = kExitSignalBase + signal;
-        facts.result = "interrupted";
-    } else {
-        log.PassOn();  // not stopped, or only after its last wait: it ended as it would have
-    }
-    facts.exit_code = exit;
-    if (record != nullptr) {
-        *record = std::move(facts);
-    }
-    return exit;
+    const int exit = RunConfigSteps(run, request, out, sending);
+    return run.Finish(exit, exit == kConfigDone,
+                      ResultWord(exit, run.record().options_written.has_value()),
+                      sending ? kLogInterruptedOptionsSent : kLogInterruptedNothingWritten, record);
 }
 
 }  // namespace velkor

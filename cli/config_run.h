@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/run_stop.h"
+#include "cli/command_session.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "procedures/unit_options.h"
@@ -29,16 +29,9 @@ enum ConfigExit : int {
 };
 
 struct ConfigRequest {
-    std::string device;
-    AppType model = kAppTypeUndetermined;
-    McuType mcu = kMcuTypeUndetermined;
+    UnitRequest unit;
     // New list indices by UnitOption; empty: keep what the unit reports.
     std::array<std::optional<std::uint8_t>, kUnitOptionCount> changes{};
-    // The programs that hold the device open, found before the run: the port is then refused
-    // before it is opened. Empty: none, or --force-port.
-    std::string held_by = {};
-    // Stops the run from another thread; null: nothing does.
-    RunStop* stop = nullptr;
 };
 
 // The index of `name` in the option's list, ignoring case, blanks and the inch mark, so that

@@ -15,6 +15,16 @@ void AddPortOptions(CLI::App& command, PortOptions& options) {
                     "the units' serial devices, one a line ('#' begins a comment)")
         ->option_text("FILE");
     AddForcePortOption(command, options.force_port);
+    AddConnectAttemptsOption(command, options.connect_attempts);
+}
+
+void AddConnectAttemptsOption(CLI::App& command, unsigned& attempts) {
+    command
+        .add_option("--connect-attempts", attempts,
+                    "send the version query up to N times before giving up (default 1), for a "
+                    "unit that is still starting")
+        ->check(CLI::Range(1, 100))
+        ->option_text("N");
 }
 
 void AddForcePortOption(CLI::App& command, bool& force_port) {

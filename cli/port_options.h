@@ -13,11 +13,15 @@ struct PortOptions {
     std::vector<std::string> ports;
     std::string ports_from;
     bool force_port = false;  // open a port another program holds open
+    unsigned connect_attempts = 1;
 };
 
 void AddPortOptions(CLI::App& command, PortOptions& options);
 
 // --force-port alone, for a command that takes one --port of its own.
 void AddForcePortOption(CLI::App& command, bool& force_port);
+// --connect-attempts N: how many times the version query is sent before the unit counts as
+// silent.
+void AddConnectAttemptsOption(CLI::App& command, unsigned& attempts);
 
 }  // namespace velkor

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "cli/command_output.h"
+#include "cli/command_session.h"
 #include "cli/exit_codes.h"
-#include "cli/held_port.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
 #include "cli/port_holders.h"
@@ -13,7 +13,6 @@
 #include "cli/run_output.h"
 #include "platform/clock.h"
 #include "record/session_facts.h"
-#include "session/update_session.h"
 
 namespace velkor {
 namespace {
@@ -23,28 +22,15 @@ struct QueryOptions {
     AppType model = kAppTypeUndetermined;
     RecordOptions record;
     bool force_port = false;
+    unsigned connect_attempts = 1;
 };
 
-int RunQuerySteps(UpdateSession& session, const QueryOptions& options, const std::string& held_by,
-                  RunRecord& record) {
-    if (session.context.stopping()) {
-        return kQueryPortFailed;  // stopped before it began: the port is not even opened
-    }
-    if (!held_by.empty()) {
-        session.report.AppendError(HeldPortLine(options.port, held_by));
+int RunQuerySteps(CommandSession& run, const QueryOptions& options) {
+    UpdateSession& session = run.session();
+    if (!run.OpenPort(false)) {
         return kQueryPortFailed;
     }
-    // A device that cannot be opened has already been explained in the log.
-    if (const int opened = session.OpenLink(); opened != kOpenOk) {
-        if (opened != kOpenNoDevice) {
-            std::string line = "velkor-flash: ";
-            line += options.port;
-            line += " does not take the serial line settings\r\n";
-            session.report.AppendError(line);
-        }
-        return kQueryPortFailed;
-    }
-    if (session.ReadVersion() != kLinkOk) {
+    if (!run.ReadVersion()) {
         return kQueryNoVersion;
     }
     if (session.ReadChecksum() == kLinkOk) {
@@ -61,7 +47,7 @@ int RunQuerySteps(UpdateSession& session, const QueryOptions& options, const std
         !text.empty() && text.back() != '\n') {
         session.report.AppendLog("\r\n");
     }
-    TakeUnitFacts(session, record);
+    TakeUnitFacts(session, run.record());
     return kQueryOk;
 }
 
@@ -77,36 +63,23 @@ const char* ResultWord(int exit) {
 }
 
 int RunQuery(const QueryOptions& options, const OutputOptions& outputs, RunStop& stop) {
-    RunRecord record = StartRecord("query");
-    record.port = options.port;
-    record.model = options.model;
+    RunRecord record;
     int exit;
     {
         CommandOutput output(outputs);
         if (!output.Open({{options.port, "the serial device"}})) {
             return kExitUsage;
         }
-        const std::string held_by = options.force_port ? std::string() : HeldBy(options.port);
+        UnitRequest unit{options.port, options.model};
+        unit.held_by = options.force_port ? std::string() : HeldBy(options.port);
+        unit.stop = &stop;
+        unit.connect_attempts = options.connect_attempts;
         RealClock clock;
-        const std::uint32_t started_ms = clock.NowMs();
-        HeldAfterStop log(output, &stop);
-        UpdateSession session(output.port(), clock, {}, &log);
-        RunStop::Watch watch(&stop, session.context);
-        session.state.app_type = options.model;
-        session.state.device = options.port;
-        session.context.port_source = kPortSourceCommandLine;
-        exit = RunQuerySteps(session, options, held_by, record);
-        record.duration_ms = clock.NowMs() - started_ms;
-        record.result = ResultWord(exit);
-        if (stop.signal() != 0 && exit != kQueryOk) {
-            log.AppendClosingLine(kLogInterruptedNothingWritten);
-            exit = kExitSignalBase + stop.signal();
-            record.result = "interrupted";
-        } else {
-            log.PassOn();  // not stopped, or only after its last wait
-        }
+        CommandSession run(output.port(), clock, output, unit, "query");
+        exit = RunQuerySteps(run, options);
+        exit = run.Finish(exit, exit == kQueryOk, ResultWord(exit), kLogInterruptedNothingWritten,
+                          &record);
     }
-    record.exit_code = exit;
     return FinishRun(options.record, record, exit);
 }
 
@@ -130,6 +103,7 @@ void AddQueryCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
                       "print the texts and checksum the MCU reported as one JSON object on "
                       "standard output instead of the checksum line");
     AddForcePortOption(*command, options->force_port);
+    AddConnectAttemptsOption(*command, options->connect_attempts);
     auto outputs = std::make_shared<OutputOptions>();
     AddOutputOptions(*command, *outputs);
     command->callback([options, outputs, &exit_code, &signals] {

@@ -1,7 +1,12 @@
 #include "cli/update_run.h"
 
-#include "cli/held_port.h"
+#include <cstdio>
+#include <optional>
+
+#include "cli/firmware_file_problem.h"
 #include "cli/log_watch.h"
+#include "cli/stream_lines.h"
+#include "cli/window_texts.h"
 #include "record/session_facts.h"
 #include "session/sequence_messages.h"
 #include "session/update_session.h"
@@ -12,6 +17,9 @@ namespace {
 constexpr std::string_view kLogNotConfirmed =
     "Not updated: the check did not confirm this file for this unit.\r\n"
     "Give --force to program it anyway.\r\n";
+constexpr std::string_view kLogCheckNotConfirmed =
+    "Not confirmed: the check did not confirm this file for this unit.\r\n";
+constexpr std::string_view kLogCheckConfirmed = "Confirmed: the file is for this unit.\r\n";
 constexpr std::string_view kLogForced = "Programming anyway, as --force asks.\r\n";
 constexpr std::string_view kLogNotWhole =
     "Not updated: a file that holds no data, or does not end with its end record, is never "
@@ -65,57 +73,95 @@ const char* ResultWord(int exit) {
     }
 }
 
-int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& record,
-             Reached& reached) {
-    const auto stage = [&request](std::string_view name) {
+// What check says after a confirmed file: whether the unit holds it already. The record's
+// result: "up_to_date" when it does, "confirmed" otherwise.
+const char* TellUpToDate(UpdateSession& session, const RunRecord& record) {
+    const ProgrammingState& programming = session.programming;
+    const std::optional<std::uint32_t>& mcu_checksum = record.mcu_checksum_before;
+    Report& report = session.report;
+    if (!programming.file_checksum_valid) {
+        report.AppendOutcome(
+            "Whether the unit holds the file is not known: the check computed no file "
+            "checksum.\r\n");
+    } else if (!mcu_checksum) {
+        report.AppendOutcome(
+            "Whether the unit holds the file is not known: the MCU did not report its "
+            "checksum.\r\n");
+    } else if (*mcu_checksum == programming.file_checksum) {
+        char line[64];
+        std::snprintf(line, sizeof line, "Up to date: MCU checksum %08X matches the file\r\n",
+                      *mcu_checksum);
+        report.AppendOutcome(line);
+        return "up_to_date";
+    } else {
+        char line[96];
+        std::snprintf(line, sizeof line,
+                      "Not up to date: MCU checksum %08X, file checksum %08X\r\n", *mcu_checksum,
+                      programming.file_checksum);
+        report.AppendOutcome(line);
+    }
+    return "confirmed";
+}
+
+struct Steps {
+    CommandSession& run;
+    const UpdateRequest& request;
+    Reached reached = Reached::kNothingWritten;
+    const char* check_result = nullptr;  // check only: the record's result when confirmed
+
+    void Stage(std::string_view name) const {
         if (request.on_stage) {
             request.on_stage(name);
         }
-    };
-    if (session.links.Plain(request.model) == nullptr ||
-        session.links.Select(request.model, request.mcu) == nullptr) {
-        return kWritePortFailed;  // the command line admits no such model or family
-    }
-    if (session.context.stopping()) {
-        return kWritePortFailed;  // stopped before it began: the port is not even opened
-    }
-    if (!request.held_by.empty()) {
-        session.report.AppendError(HeldPortLine(request.device, request.held_by));
-        return kWritePortFailed;
     }
 
-    if (const int opened = session.OpenModelLink(); opened != kOpenOk) {
-        // A device that cannot be opened has been explained by the open itself.
-        if (opened != kOpenNoDevice) {
-            session.report.AppendError(request.device +
-                                       " does not take the serial line settings\r\n");
-        }
+    int Run();
+    int Program();
+};
+
+int Steps::Run() {
+    UpdateSession& session = run.session();
+    RunRecord& record = run.record();
+    if (session.links.Plain(request.unit.model) == nullptr ||
+        session.links.Select(request.unit.model, request.unit.mcu) == nullptr) {
+        return kWritePortFailed;  // the command line admits no such model or family
+    }
+    // A file that will not do is said before the unit hears a byte.
+    if (const auto problem = FirmwareFileProblem(request.file, request.unit.mcu)) {
+        session.report.AppendError(problem->reader_lines);
+        session.report.AppendError("velkor-flash: " + problem->message + "\r\n");
+        session.state.firmware_path = request.file;
+        TakeFileFacts(session, record);
+        return kWriteNoFile;
+    }
+    if (!run.OpenPort(true)) {
         return kWritePortFailed;
     }
-    stage("version");
-    if (session.ReadVersion() != kLinkOk) {
+    Stage("version");
+    if (!run.ReadVersion()) {
         return kWriteNoVersion;
     }
-    stage("checksum");
+    Stage("checksum");
     if (session.ReadChecksum() == kLinkOk) {
         session.report.LogPrintf("MCU Checksum: %08X\r\n", session.context.replies.checksum);
     }
-    stage("information");
+    Stage("information");
     session.ReadInformation();
     EndInformationLine(session);
     TakeUnitFacts(session, record);
 
-    session.state.mcu_type = request.mcu;
+    session.state.mcu_type = request.unit.mcu;
     session.programming.slave = request.slave ? 1 : 0;
-    session.SelectFamily(request.mcu);
+    session.SelectFamily(request.unit.mcu);
     session.state.firmware_path = request.file;
-    stage("check");
+    Stage("check");
     if (session.LoadFirmware() != kLoadOk) {
         TakeFileFacts(session, record);
         return kWriteNoFile;  // the reader has logged why
     }
     // Loaded as the tool loads it, with a warning; programmed it would leave the MCU with part
-    // of a firmware, or none.
+    // of a firmware, or none. Looked at before the port was opened, but the file may have
+    // changed since.
     if (!session.current_image->record_facts().Whole()) {
         TakeFileFacts(session, record);
         session.report.AppendError(kLogNotWhole);
@@ -123,12 +169,26 @@ int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& re
     }
     // The check only advises. On a command line nobody reads its warnings before the update
     // starts, so only its own word that the file fits lets the update go ahead.
-    const FileVerdict verdict = session.CheckFirmware();
+    FileVerdict verdict;
+    {
+        WindowTextsLeftOut window_texts(session.report);
+        verdict = session.CheckFirmware();
+    }
     TakeFileFacts(session, record);
     if (session.programming.file_checksum_valid) {
         session.report.LogPrintf("File Checksum: %08X\r\n", session.programming.file_checksum);
     }
-    if (!ConfirmedForUnattendedUpdate(verdict)) {
+    const bool confirmed = ConfirmedForUnattendedUpdate(verdict);
+    if (request.check_only) {
+        if (!confirmed) {
+            session.report.AppendError(kLogCheckNotConfirmed);
+            return kWriteNotConfirmed;
+        }
+        session.report.AppendOutcome(kLogCheckConfirmed);
+        check_result = TellUpToDate(session, record);
+        return kWriteUpdated;
+    }
+    if (!confirmed) {
         if (!request.force) {
             session.report.AppendError(kLogNotConfirmed);
             return kWriteNotConfirmed;
@@ -139,7 +199,13 @@ int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& re
     if (session.context.stopping()) {
         return kWriteProgramFailed;  // the boot loader is not entered after a stop
     }
-    stage("programming");
+    return Program();
+}
+
+int Steps::Program() {
+    UpdateSession& session = run.session();
+    RunRecord& record = run.record();
+    Stage("programming");
     reached = Reached::kBootLoader;
     int programmed;
     {
@@ -150,55 +216,43 @@ int RunSteps(UpdateSession& session, const UpdateRequest& request, RunRecord& re
             session.report.AppendLog("\r\n");
         }
     }
+    const StreamOutcome& stream = session.programming.stream;
+    record.programming = stream;
+    if (programmed != 0 && stream.failure &&
+        stream.failure->cause != StreamFailureCause::kStopped) {
+        session.report.AppendError(FailureLine(stream) + "\r\n");
+    }
     session.report.AppendOutcome(programmed == 0 ? kLogUpdateComplete : kLogUpdateFail);
     if (programmed != 0) {
+        if (stream.began) {
+            session.report.AppendOutcome(ProgrammedLine(stream) + "\r\n");
+        }
         return kWriteProgramFailed;
     }
     reached = Reached::kProgrammed;
+    int exit = kWriteUpdated;
     if (!request.verify) {
         record.verify_skipped = true;
-        return kWriteUpdated;
+    } else {
+        Stage("verifying");
+        record.verify = VerifyUpdate(session, request.verify_timeout_ms);
+        exit = VerifyFailed(record.verify->verdict) ? kWriteVerifyFailed : kWriteUpdated;
     }
-    stage("verifying");
-    record.verify = VerifyUpdate(session, request.verify_timeout_ms);
-    return VerifyFailed(record.verify->verdict) ? kWriteVerifyFailed : kWriteUpdated;
+    session.report.AppendOutcome(ProgrammedLine(stream) + "\r\n");
+    return exit;
 }
 
 }  // namespace
 
 int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, ReportSink& sink,
               RunRecord* record) {
-    RunRecord facts = StartRecord("write");
-    const std::uint32_t started_ms = clock.NowMs();
-    facts.port = request.device;
-    facts.model = request.model;
-    facts.family = request.mcu;
-    facts.slave = request.slave;
-
-    HeldAfterStop log(sink, request.stop);
-    UpdateSession session(port, clock, {}, &log);
-    RunStop::Watch watch(request.stop, session.context);
-    session.state.app_type = request.model;
-    session.state.device = request.device;
-    session.context.port_source = kPortSourceCommandLine;
-    Reached reached = Reached::kNothingWritten;
-    int exit = RunSteps(session, request, facts, reached);
-
-    facts.duration_ms = clock.NowMs() - started_ms;
-    facts.result = ResultWord(exit);
-    if (const int signal = request.stop != nullptr ? request.stop->signal() : 0;
-        signal != 0 && exit != kWriteUpdated) {
-        log.AppendClosingLine(InterruptedLine(reached));
-        exit = kExitSignalBase + signal;
-        facts.result = "interrupted";
-    } else {
-        log.PassOn();  // not stopped, or only after its last wait: it ended as it would have
-    }
-    facts.exit_code = exit;
-    if (record != nullptr) {
-        *record = std::move(facts);
-    }
-    return exit;
+    CommandSession run(port, clock, sink, request.unit, request.check_only ? "check" : "write");
+    run.record().slave = request.slave;
+    Steps steps{run, request};
+    const int exit = steps.Run();
+    const char* result = exit == kWriteUpdated && steps.check_result != nullptr ? steps.check_result
+                                                                                : ResultWord(exit);
+    return run.Finish(exit, exit == kWriteUpdated, result, InterruptedLine(steps.reached), record);
 }
 
 }  // namespace velkor

@@ -1,5 +1,6 @@
-// The tool's update sequence without its window, for velkor-flash write: queries, load, check,
-// programming only when the check confirmed the file (or when forced), then the verify.
+// The tool's update sequence without its window, for velkor-flash write and check: the file
+// loaded before the port is opened, then queries, load, check, programming only when the check
+// confirmed the file (or when forced), then the verify.
 #pragma once
 
 #include <cstdint>
@@ -7,19 +8,19 @@
 #include <string>
 #include <string_view>
 
-#include "cli/run_stop.h"
+#include "cli/command_session.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "record/run_record.h"
 #include "report/report.h"
 #include "session/update_verify.h"
-#include "settings/unit_types.h"
 
 namespace velkor {
 
-// Exit statuses of velkor-flash write.
+// Exit statuses of velkor-flash write and check.
 enum WriteExit : int {
-    kWriteUpdated = 0,        // programmed: "Update complete, MCU will auto reset"
+    kWriteUpdated = 0,        // programmed: "Update complete, MCU will auto reset"; check: the
+                              // file is for this unit
     kWriteNoVersion = 1,      // the MCU did not answer the version query
     kWritePortFailed = 2,     // the serial port could not be opened or set up
     kWriteNoFile = 3,         // the firmware file could not be loaded
@@ -29,9 +30,7 @@ enum WriteExit : int {
 };
 
 struct UpdateRequest {
-    std::string device;
-    AppType model = kAppTypeUndetermined;
-    McuType mcu = kMcuTypeUndetermined;
+    UnitRequest unit;
     bool slave = false;
     // Program even when the check warned that the file is not for this unit, refused it, or
     // found no description in it.
@@ -40,14 +39,12 @@ struct UpdateRequest {
     // After "Update complete", wait for the MCU to come back and compare its checksum.
     bool verify = true;
     std::uint32_t verify_timeout_ms = kDefaultVerifyTimeoutMs;
+    // End after the check, with its verdict and whether the unit holds the file already:
+    // nothing is programmed.
+    bool check_only = false;
     // Told the name of each stage as it begins ("version", "checksum", "information", "check",
     // "programming", "verifying"), for a status line; may be empty.
     std::function<void(std::string_view stage)> on_stage = nullptr;
-    // The programs that hold the device open, found before the run (for example "cat (pid
-    // 4242)"): the port is then refused before it is opened. Empty: none, or --force-port.
-    std::string held_by = {};
-    // Stops the run from another thread; null: nothing does.
-    RunStop* stop = nullptr;
 };
 
 // Runs the sequence on `port` with the log going to `sink`; a WriteExit, or kExitSignalBase

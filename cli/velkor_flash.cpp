@@ -1,6 +1,7 @@
 // velkor-flash: the tool's work from a command line, for scripts and hosts without a screen.
 #include <CLI/CLI.hpp>
 
+#include "cli/check_command.h"
 #include "cli/config_command.h"
 #include "cli/exit_codes.h"
 #include "cli/image_command.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     velkor::AddImageCommand(app, exit_code);
     velkor::AddQueryCommand(app, exit_code, signals);
     velkor::AddWriteCommand(app, exit_code, signals);
+    velkor::AddCheckCommand(app, exit_code, signals);
     velkor::AddConfigCommand(app, exit_code, signals);
     velkor::AddPortsCommand(app, exit_code);
     try {

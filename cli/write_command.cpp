@@ -7,14 +7,14 @@
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
-#include "cli/port_holders.h"
 #include "cli/port_options.h"
 #include "cli/run_output.h"
-#include "cli/several_ports.h"
+#include "cli/unit_command.h"
 #include "cli/update_run.h"
 #include "platform/clock.h"
 
 namespace velkor {
+
 namespace {
 
 std::string WriteFailure(int exit) {
@@ -38,25 +38,25 @@ std::string WriteFailure(int exit) {
     }
 }
 
-// The same file, model, family and options on every unit, all at once.
-int WriteSeveral(const std::vector<std::string>& devices, const UpdateRequest& request,
-                 const OutputOptions& outputs, const RecordOptions& record, bool force_port) {
-    const SeveralPorts several{devices, outputs, record, force_port, WriteFailure};
-    return RunOnSeveralPorts(several, [&request](UnitRunContext& unit) {
-        UpdateRequest mine = request;
-        mine.device = unit.device;
-        mine.held_by = unit.held_by;
-        mine.on_stage = unit.show_stage;
-        RealClock clock;
-        return RunUpdate(unit.output.port(), clock, mine, unit.output, &unit.record);
-    });
-}
-
 }  // namespace
+
+int RunUpdateCommand(const UnitCommandOptions& options, const UpdateRequest& request,
+                     RunStop& stop) {
+    return RunUnitCommand(
+        options, request.unit, request.file, stop, WriteFailure,
+        [&request](const UnitRequest& unit, CommandOutput& output, std::ostream& /*out*/,
+                   RunRecord& record, const std::function<void(std::string_view)>& stage) {
+            UpdateRequest mine = request;
+            mine.unit = unit;
+            mine.on_stage = stage;
+            RealClock clock;
+            return RunUpdate(output.port(), clock, mine, output, &record);
+        });
+}
 
 void AddWriteCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
     auto request = std::make_shared<UpdateRequest>();
-    auto record = std::make_shared<RecordOptions>();
+    auto options = std::make_shared<UnitCommandOptions>();
     auto verify_seconds = std::make_shared<std::uint32_t>(kDefaultVerifyTimeoutMs / 1000);
     CLI::App* command = app.add_subcommand(
         "write",
@@ -81,10 +81,9 @@ void AddWriteCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
         "SIGINT, SIGTERM or SIGHUP stops every unit between two records (or at once while it "
         "waits), logs how far it came, records \"interrupted\" and exits with 128 plus the "
         "signal's number; a second ends at once.");
-    auto ports = std::make_shared<PortOptions>();
-    AddPortOptions(*command, *ports);
-    AddModelOption(*command, request->model);
-    AddMcuOption(*command, request->mcu);
+    AddPortOptions(*command, options->ports);
+    AddModelOption(*command, request->unit.model);
+    AddMcuOption(*command, request->unit.mcu);
     command->add_flag("--slave", request->slave,
                       "program the slave MCU (its file is not checked against the unit)");
     command->add_flag("--force", request->force,
@@ -100,53 +99,16 @@ void AddWriteCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
         ->check(CLI::Range(1, 3600))
         ->option_text("SECONDS");
     command
-        ->add_option("--record", record->file,
+        ->add_option("--record", options->record.file,
                      "append the run's record to FILE as one JSON line (created when missing)")
         ->option_text("FILE");
-    command->add_flag("--json", record->json,
+    command->add_flag("--json", options->record.json,
                       "print the run's record as one JSON object on standard output at the end");
     command->add_option("FILE", request->file, "firmware file")->required();
-    auto outputs = std::make_shared<OutputOptions>();
-    AddOutputOptions(*command, *outputs);
-    command->callback([request, ports, record, outputs, verify_seconds, &exit_code, &signals] {
-        request->stop = &signals.Arm();
-        const std::vector<std::string> devices = GatherPorts(ports->ports, ports->ports_from);
-        if (devices.empty()) {
-            exit_code = kExitUsage;
-            return;
-        }
-        if (!CheckRunFiles(
-                {devices, request->file, ports->ports_from, outputs->log_file, record->file})) {
-            exit_code = kExitUsage;
-            return;
-        }
-        if (!RecordReady(*record)) {
-            exit_code = kExitRecordFailed;
-            return;
-        }
+    AddOutputOptions(*command, options->outputs);
+    command->callback([request, options, verify_seconds, &exit_code, &signals] {
         request->verify_timeout_ms = *verify_seconds * 1000;
-        if (devices.size() > 1) {
-            exit_code = WriteSeveral(devices, *request, *outputs, *record, ports->force_port);
-            return;
-        }
-        request->device = devices.front();
-        RunRecord facts;
-        int exit;
-        {
-            CommandOutput output(*outputs);
-            if (!output.Open({{request->file, "the firmware file"},
-                              {request->device, "the serial device"},
-                              {record->file, "the record file"}})) {
-                exit_code = kExitUsage;
-                return;
-            }
-            if (!ports->force_port) {
-                request->held_by = HeldBy(request->device);
-            }
-            RealClock clock;
-            exit = RunUpdate(output.port(), clock, *request, output, &facts);
-        }
-        exit_code = FinishRun(*record, facts, exit);
+        exit_code = RunUpdateCommand(*options, *request, signals.Arm());
     });
 }
 

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "platform/text.h"
+#include "platform/traffic_text.h"
 
 namespace velkor {
 namespace {
@@ -97,6 +98,43 @@ Json Options(const std::optional<NamedOptions>& options) {
     return object;
 }
 
+const char* CauseWord(StreamFailureCause cause) {
+    switch (cause) {
+        case StreamFailureCause::kNoStatus:
+            return "no_acknowledgement";
+        case StreamFailureCause::kLineFailed:
+            return "hung_up";
+        case StreamFailureCause::kBabbling:
+            return "unexpected_reply";
+        case StreamFailureCause::kStopped:
+            break;
+    }
+    return "stopped";
+}
+
+// Where and why programming broke off; null when it did not.
+Json Failure(const std::optional<StreamOutcome>& stream) {
+    if (!stream || !stream->failure) {
+        return nullptr;
+    }
+    const StreamFailure& failure = *stream->failure;
+    char address[16];
+    std::snprintf(address, sizeof address, "0x%05zX", failure.address);
+    Json object;
+    object["record"] = failure.record;
+    object["of"] = stream->records_total;
+    object["address"] = address;
+    object["cause"] = CauseWord(failure.cause);
+    object["waited_ms"] = failure.waited_ms;
+    // The status bytes the record got, in hexadecimal; null when none came.
+    object["reply"] =
+        failure.status_bytes.empty()
+            ? Json(nullptr)
+            : Json(HexText({reinterpret_cast<const std::uint8_t*>(failure.status_bytes.data()),
+                            failure.status_bytes.size()}));
+    return object;
+}
+
 }  // namespace
 
 std::string IsoLocalTime(std::chrono::system_clock::time_point time) {
@@ -148,6 +186,7 @@ Json RecordJson(const RunRecord& record) {
 
     object["options_read"] = Options(record.options_read);
     object["options_written"] = Options(record.options_written);
+    object["failure"] = Failure(record.programming);
     object["result"] = record.result;
     object["exit_code"] = record.exit_code;
     return object;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "procedures/programming_state.h"
+#include "procedures/stream_outcome.h"
 #include "session/update_verify.h"
 #include "settings/unit_types.h"
 
@@ -49,6 +50,8 @@ struct RunRecord {
 
     std::optional<FileFacts> file;
     bool forced = false;
+    // The record stream of a run that programmed, or tried to.
+    std::optional<StreamOutcome> programming;
     // None where the run did not verify; `verify_skipped` when --no-verify said so.
     std::optional<VerifyOutcome> verify;
     bool verify_skipped = false;

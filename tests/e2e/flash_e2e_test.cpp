@@ -71,17 +71,35 @@ TEST_P(WriteAgainstSimulator, FlashSavedByTheSimulatorHoldsTheFileOverTheFamilyR
     const std::string records = (dir.path() / "records.jsonl").string();
     Simulator sim({"--model", test.model, "--family", test.family, "--flash-out", flash});
     ASSERT_FALSE(sim.device().empty()) << sim.err();
+    const std::vector<std::string> check = {kFlashProgram, "check",    "--port", sim.device(),
+                                            "--model",     test.model, "--mcu",  test.family,
+                                            "--json",      file};
+    const ProgramRun before = RunToEnd(check);
+    EXPECT_EQ(before.status, 0) << before.err;
+    EXPECT_NE(before.err.find("Confirmed: the file is for this unit.\nNot up to date: MCU "
+                              "checksum 01FE0000, file checksum "),
+              std::string::npos)
+        << before.err;
+    EXPECT_EQ(Json::parse(before.out)["command"], "check");
+    EXPECT_EQ(Json::parse(before.out)["result"], "confirmed");
     const ProgramRun write =
         RunToEnd({kFlashProgram, "write", "--port", sim.device(), "--model", test.model, "--mcu",
                   test.family, "--record", records, "--json", file});
     EXPECT_EQ(write.status, 0) << write.err;
-    EXPECT_NE(write.err.find("Press \"Update\" to start update.\n"), std::string::npos)
-        << write.err;
+    EXPECT_EQ(write.err.find("Press \"Update\""), std::string::npos) << write.err;
     EXPECT_NE(write.err.find("Update complete, MCU will auto reset\n"), std::string::npos);
     const std::string file_checksum = made.out.substr(0, 8);
-    EXPECT_TRUE(
-        write.err.ends_with("Verify: MCU checksum " + file_checksum + " matches the file\n"))
+    EXPECT_TRUE(std::regex_search(
+        write.err, std::regex("Verify: MCU checksum " + file_checksum +
+                              R"( matches the file\nProgrammed (512|1,024) records \(131,072 )"
+                              R"(bytes\) in [0-9]+\.[0-9] s \([0-9]+\.[0-9] KB/s\)\n$)")))
         << write.err;
+    const ProgramRun after = RunToEnd(check);
+    EXPECT_EQ(after.status, 0) << after.err;
+    EXPECT_TRUE(
+        after.err.ends_with("Up to date: MCU checksum " + file_checksum + " matches the file\n"))
+        << after.err;
+    EXPECT_EQ(Json::parse(after.out)["result"], "up_to_date");
     ASSERT_EQ(sim.Stop(), 0) << sim.err();
 
     // The record line and the --json object are the same whole object.
@@ -110,6 +128,7 @@ TEST_P(WriteAgainstSimulator, FlashSavedByTheSimulatorHoldsTheFileOverTheFamilyR
     EXPECT_FALSE(record["mcu_information_before"].get<std::string>().empty());
     EXPECT_EQ(record["result"], "updated");
     EXPECT_EQ(record["exit_code"], 0);
+    EXPECT_EQ(record["failure"], nullptr);
 
     testing::CaptureSink capture;
     auto image = MakeImageReader(test.mcu, capture.report);
@@ -203,6 +222,12 @@ TEST(WriteOfAFileForAnotherUnit, StopsBeforeProgrammingWithoutForce) {
     EXPECT_EQ(write.status, 4) << write.err;
     EXPECT_NE(write.err.find("The file is not for this UNIT:"), std::string::npos);
     EXPECT_NE(write.err.find("Give --force to program it anyway."), std::string::npos);
+    const ProgramRun check = RunToEnd(
+        {kFlashProgram, "check", "--port", sim.device(), "--model", "r3360", "--mcu", "nec", file});
+    EXPECT_EQ(check.status, 4) << check.err;
+    EXPECT_TRUE(
+        check.err.ends_with("Not confirmed: the check did not confirm this file for this unit.\n"))
+        << check.err;
     ASSERT_EQ(sim.Stop(), 0);
     const std::string saved = testing::TempDir::Read(flash);
     EXPECT_EQ(saved, std::string(kImageSize, '\xFF')) << "the flash was not touched";
@@ -273,7 +298,12 @@ std::vector<std::string> Command(const Refused& test, const std::string& device,
 TEST(RefusedCommandLines, SayWhyBeforeAByteIsSent) {
     testing::TempDir dir;
     const std::string folder = dir.path().string();
-    const std::string file = dir.Write("firmware.hex", ":00000001FF\n");
+    const std::string file = (dir.path() / "firmware.hex").string();
+    ASSERT_EQ(RunToEnd({kSimProgram, "firmware", "--model", "r3360", "--family", "nec", "-o", file})
+                  .status,
+              0);
+    const std::string firmware = testing::TempDir::Read(file);
+    dir.Write("stm8.s19", "S00600004844521B\n");
     Simulator sim({"--model", "r3360", "-v"});
     ASSERT_FALSE(sim.device().empty()) << sim.err();
     dir.Write("bench.txt", "# the bench\n" + sim.device() + "\n");
@@ -322,6 +352,20 @@ TEST(RefusedCommandLines, SayWhyBeforeAByteIsSent) {
          2,
          "), which would take the MCU's replies; close that program and try again, or give "
          "--force-port\n"},
+        // A file that will not do is said before the port is opened.
+        {{"write", "--port", "{DEV}", "--model", "r3360", "--mcu", "nec", "{DIR}/none.hex"},
+         3,
+         "ERROR:can not open the file\nvelkor-flash: cannot open {DIR}/none.hex: no such file\n"},
+        {{"check", "--port", "{DEV}", "--model", "r3360", "--mcu", "nec", "{DIR}"},
+         3,
+         "velkor-flash: cannot open {DIR}: it is a folder\n"},
+        {{"write", "--port", "{DEV}", "--model", "r3360", "--mcu", "stm8", "{FW}"},
+         3,
+         "ERROR:the file format is not correct\nvelkor-flash: {FW} is Intel HEX, but stm8 "
+         "takes S-records\n"},
+        {{"check", "--port", "{DEV}", "--model", "r3360", "--mcu", "m3", "{DIR}/stm8.s19"},
+         3,
+         "velkor-flash: {DIR}/stm8.s19 is S-records, but m3 takes Intel HEX\n"},
     };
     for (const Refused& test : cases) {
         const std::vector<std::string> args = Command(test, sim.device(), file, folder);
@@ -355,7 +399,7 @@ TEST(RefusedCommandLines, SayWhyBeforeAByteIsSent) {
         EXPECT_NE(run.err.find(Filled(test.says, sim.device(), file, folder)), std::string::npos)
             << run.err;
     }
-    EXPECT_EQ(testing::TempDir::Read(file), ":00000001FF\n") << "the firmware file is untouched";
+    EXPECT_EQ(testing::TempDir::Read(file), firmware) << "the firmware file is untouched";
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "both"));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "image"));
     ASSERT_EQ(sim.Stop(), 0);
@@ -380,18 +424,17 @@ TEST(RefusedCommandLines, AFileCutShortOrWithoutDataIsNotProgrammed) {
     struct Case {
         std::string file;
         const char* warning;
+        const char* says;
     };
     for (const Case& test :
-         {Case{cut, "WARNING:the file does not end with its end record; it may be cut short\n"},
-          Case{empty, "WARNING:the file holds no data\n"}}) {
+         {Case{cut, "WARNING:the file does not end with its end record; it may be cut short\n",
+               " does not end with its end record; it may be cut short\n"},
+          Case{empty, "WARNING:the file holds no data\n", " holds no data\n"}}) {
         SCOPED_TRACE(test.file);
         const ProgramRun run = RunToEnd({kFlashProgram, "write", "--port", sim.device(), "--model",
                                          "j5", "--mcu", "m3", "--force", "--json", test.file});
         EXPECT_EQ(run.status, 3) << run.err;
-        EXPECT_TRUE(run.err.ends_with(std::string(test.warning) +
-                                      "Not updated: a file that holds no data, or does not end "
-                                      "with its end record, is never programmed.\n"))
-            << run.err;
+        EXPECT_EQ(run.err, test.warning + ("velkor-flash: " + test.file) + test.says);
         EXPECT_EQ(Json::parse(run.out)["result"], "no_file");
     }
     ASSERT_EQ(sim.Stop(), 0);

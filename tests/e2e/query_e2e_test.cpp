@@ -212,6 +212,14 @@ TEST(QueryAgainstSilentSimulator, FailsAfterTheTwoSecondAcknowledgementWait) {
         EXPECT_EQ(run.err, "======== MCU Version ========\nMCU no respone\n");
         EXPECT_GE(run.took, 1900ms);
         EXPECT_LE(run.took, 10000ms);
+        // Each attempt says itself and waits its own time.
+        const ProgramRun twice = RunToEnd({kFlashProgram, "query", "--port", sim.device(),
+                                           "--model", model, "--connect-attempts", "2"});
+        EXPECT_EQ(twice.status, 1) << twice.err;
+        const std::string attempt = "======== MCU Version ========\nMCU no respone\n";
+        EXPECT_EQ(twice.err, "Connecting: attempt 1 of 2\n" + attempt +
+                                 "Connecting: attempt 2 of 2\n" + attempt);
+        EXPECT_GE(twice.took, 3800ms);
     }
 }
 

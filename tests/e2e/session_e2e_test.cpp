@@ -44,10 +44,10 @@ SessionRun RunBoth(const std::string& device, const Unit& unit, const std::strin
     PosixSerialPort port;
     testing::CaptureSink capture;
     std::ostringstream shown;
-    run.config_exit = RunConfig(port, clock, {device, unit.app, unit.mcu, {}}, shown, capture);
+    run.config_exit = RunConfig(port, clock, {{device, unit.app, unit.mcu}}, shown, capture);
     run.options = shown.str();
     run.update_exit =
-        RunUpdate(port, clock, {device, unit.app, unit.mcu, false, false, file}, capture);
+        RunUpdate(port, clock, {{device, unit.app, unit.mcu}, false, false, file}, capture);
     run.log = capture.log();
     return run;
 }

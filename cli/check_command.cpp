@@ -1,0 +1,48 @@
+#include "cli/check_command.h"
+
+#include <memory>
+
+#include "cli/mcu_family_option.h"
+#include "cli/model_option.h"
+#include "cli/output_options.h"
+#include "cli/port_options.h"
+#include "cli/unit_command.h"
+#include "cli/update_run.h"
+#include "cli/write_command.h"
+
+namespace velkor {
+
+void AddCheckCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
+    auto request = std::make_shared<UpdateRequest>();
+    request->check_only = true;
+    auto options = std::make_shared<UnitCommandOptions>();
+    CLI::App* command = app.add_subcommand(
+        "check",
+        "Run what write runs before it programs: the version, checksum and information queries "
+        "with their pauses, the load of FILE and its check. Nothing is programmed. Says whether "
+        "the check confirms the file for this unit, and whether the unit holds it already (its "
+        "MCU checksum equals the file checksum: \"Up to date: MCU checksum 00FF29E2 matches the "
+        "file\"). Exit status: 0 the file is for this unit, 1 the MCU did not answer the "
+        "version query, 2 the port could not be opened, 3 the file could not be loaded, 4 the "
+        "check did not confirm the file, 7 the --record line could not be written, 64 bad "
+        "usage. With --port given more than once (or --ports-from), every unit is checked at "
+        "the same time.");
+    AddPortOptions(*command, options->ports);
+    AddModelOption(*command, request->unit.model);
+    AddMcuOption(*command, request->unit.mcu);
+    command->add_flag("--slave", request->slave,
+                      "the file is for the slave MCU (it is not checked against the unit)");
+    command
+        ->add_option("--record", options->record.file,
+                     "append the run's record to FILE as one JSON line (created when missing)")
+        ->option_text("FILE");
+    command->add_flag("--json", options->record.json,
+                      "print the run's record as one JSON object on standard output at the end");
+    command->add_option("FILE", request->file, "firmware file")->required();
+    AddOutputOptions(*command, options->outputs);
+    command->callback([request, options, &exit_code, &signals] {
+        exit_code = RunUpdateCommand(*options, *request, signals.Arm());
+    });
+}
+
+}  // namespace velkor

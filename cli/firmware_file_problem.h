@@ -1,0 +1,24 @@
+// Whether a firmware file can be programmed, found before the unit is touched: a file that
+// cannot be read, is of the other family's format, or does not load whole is said in plain
+// words naming the file, so that nothing is sent to a unit for a file that will not do.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "settings/unit_types.h"
+
+namespace velkor {
+
+struct FileProblem {
+    // What the tool's own load logs for it ("ERROR:can not open the file\r\n"), if anything.
+    std::string reader_lines;
+    // For example "cannot open fw.hex: no such file" or "fw.hex is Intel HEX, but stm8 takes
+    // S-records"; no line end.
+    std::string message;
+};
+
+// None when the file at `path` loads whole with the reader of `mcu`.
+std::optional<FileProblem> FirmwareFileProblem(const std::string& path, McuType mcu);
+
+}  // namespace velkor
