@@ -7,12 +7,14 @@
 
 #include "cli/command_output.h"
 #include "cli/config_run.h"
+#include "cli/device_facts.h"
 #include "cli/exit_codes.h"
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
 #include "cli/port_holders.h"
 #include "cli/port_options.h"
+#include "cli/record_options.h"
 #include "cli/run_output.h"
 #include "cli/several_ports.h"
 #include "platform/clock.h"
@@ -118,13 +120,7 @@ void AddConfigCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) 
                 ""))
             ->option_text(flag.value_text);
     }
-    command
-        ->add_option("--record", record->file,
-                     "append the run's record to FILE as one JSON line (created when missing)")
-        ->option_text("FILE");
-    command->add_flag("--json", record->json,
-                      "print the run's record, with the options read and written, as one JSON "
-                      "object on standard output instead of the LABEL ENTRY lines");
+    AddRecordOptions(*command, *record);
     auto outputs = std::make_shared<OutputOptions>();
     AddOutputOptions(*command, *outputs);
     command->callback([request, ports, record, outputs, &exit_code, &signals] {
@@ -148,6 +144,7 @@ void AddConfigCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) 
         }
         request->device = devices.front();
         RunRecord facts;
+        DeviceFacts device = DeviceFactsOf(request->device);
         int exit;
         {
             CommandOutput output(*outputs);
@@ -164,6 +161,7 @@ void AddConfigCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) 
             exit = RunConfig(output.port(), clock, *request, record->json ? unshown : std::cout,
                              output, &facts);
         }
+        facts.device = std::move(device);
         exit_code = FinishRun(*record, facts, exit);
     });
 }

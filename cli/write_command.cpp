@@ -3,12 +3,14 @@
 #include <memory>
 
 #include "cli/command_output.h"
+#include "cli/device_facts.h"
 #include "cli/exit_codes.h"
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
 #include "cli/port_holders.h"
 #include "cli/port_options.h"
+#include "cli/record_options.h"
 #include "cli/run_output.h"
 #include "cli/several_ports.h"
 #include "cli/update_run.h"
@@ -99,12 +101,7 @@ void AddWriteCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
                      "how long the verify waits for the MCU to come back (default 20)")
         ->check(CLI::Range(1, 3600))
         ->option_text("SECONDS");
-    command
-        ->add_option("--record", record->file,
-                     "append the run's record to FILE as one JSON line (created when missing)")
-        ->option_text("FILE");
-    command->add_flag("--json", record->json,
-                      "print the run's record as one JSON object on standard output at the end");
+    AddRecordOptions(*command, *record);
     command->add_option("FILE", request->file, "firmware file")->required();
     auto outputs = std::make_shared<OutputOptions>();
     AddOutputOptions(*command, *outputs);
@@ -131,6 +128,7 @@ void AddWriteCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
         }
         request->device = devices.front();
         RunRecord facts;
+        DeviceFacts device = DeviceFactsOf(request->device);
         int exit;
         {
             CommandOutput output(*outputs);
@@ -146,6 +144,7 @@ void AddWriteCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
             RealClock clock;
             exit = RunUpdate(output.port(), clock, *request, output, &facts);
         }
+        facts.device = std::move(device);
         exit_code = FinishRun(*record, facts, exit);
     });
 }
