@@ -6,6 +6,7 @@
 #include "cli/model_option.h"
 #include "cli/output_options.h"
 #include "cli/port_options.h"
+#include "cli/record_options.h"
 #include "cli/unit_command.h"
 #include "cli/update_run.h"
 #include "cli/write_command.h"
@@ -32,12 +33,7 @@ void AddCheckCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
     AddMcuOption(*command, request->unit.mcu);
     command->add_flag("--slave", request->slave,
                       "the file is for the slave MCU (it is not checked against the unit)");
-    command
-        ->add_option("--record", options->record.file,
-                     "append the run's record to FILE as one JSON line (created when missing)")
-        ->option_text("FILE");
-    command->add_flag("--json", options->record.json,
-                      "print the run's record as one JSON object on standard output at the end");
+    AddRecordOptions(*command, options->record);
     command->add_option("FILE", request->file, "firmware file")->required();
     AddOutputOptions(*command, options->outputs);
     command->callback([request, options, &exit_code, &signals] {

@@ -5,11 +5,13 @@
 
 #include "cli/command_output.h"
 #include "cli/config_run.h"
+#include "cli/device_facts.h"
 #include "cli/exit_codes.h"
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
 #include "cli/port_options.h"
+#include "cli/record_options.h"
 #include "cli/run_output.h"
 #include "cli/unit_command.h"
 #include "platform/clock.h"
@@ -100,13 +102,7 @@ void AddConfigCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) 
                 ""))
             ->option_text(flag.value_text);
     }
-    command
-        ->add_option("--record", options->record.file,
-                     "append the run's record to FILE as one JSON line (created when missing)")
-        ->option_text("FILE");
-    command->add_flag("--json", options->record.json,
-                      "print the run's record, with the options read and written, as one JSON "
-                      "object on standard output instead of the LABEL ENTRY lines");
+    AddRecordOptions(*command, options->record);
     AddOutputOptions(*command, options->outputs);
     command->callback([request, options, &exit_code, &signals] {
         exit_code = RunUnitCommand(

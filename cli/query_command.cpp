@@ -5,12 +5,15 @@
 
 #include "cli/command_output.h"
 #include "cli/command_session.h"
+#include "cli/device_facts.h"
 #include "cli/exit_codes.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
 #include "cli/port_holders.h"
 #include "cli/port_options.h"
+#include "cli/record_options.h"
 #include "cli/run_output.h"
+#include "cli/several_ports.h"
 #include "platform/clock.h"
 #include "record/session_facts.h"
 
@@ -64,10 +67,12 @@ const char* ResultWord(int exit) {
 
 int RunQuery(const QueryOptions& options, const OutputOptions& outputs, RunStop& stop) {
     RunRecord record;
+    const DeviceFacts device = DeviceFactsOf(options.port);
     int exit;
     {
         CommandOutput output(outputs);
-        if (!output.Open({{options.port, "the serial device"}})) {
+        if (!output.Open(
+                {{options.port, "the serial device"}, {options.record.file, "the record file"}})) {
             return kExitUsage;
         }
         UnitRequest unit{options.port, options.model};
@@ -80,6 +85,7 @@ int RunQuery(const QueryOptions& options, const OutputOptions& outputs, RunStop&
         exit = run.Finish(exit, exit == kQueryOk, ResultWord(exit), kLogInterruptedNothingWritten,
                           &record);
     }
+    record.device = device;
     return FinishRun(options.record, record, exit);
 }
 
@@ -93,20 +99,27 @@ void AddQueryCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
         "update (with its pauses). The log goes to standard error; the MCU checksum, when the "
         "MCU reported it, to standard output as eight hexadecimal digits. Exit status: 0 the "
         "version query succeeded, 1 the MCU did not answer it, 2 the port could not be opened (or "
-        "another program holds it open, unless --force-port is given); 128 plus the number of "
+        "another program holds it open, unless --force-port is given), 7 the --record line could "
+        "not be written, 64 bad usage; 128 plus the number of "
         "the SIGINT, SIGTERM or SIGHUP that stopped it.");
     command->add_option("--port", options->port, "serial device, for example /dev/ttyUSB0")
         ->required()
         ->option_text("DEVICE");
     AddModelOption(*command, options->model);
-    command->add_flag("--json", options->record.json,
-                      "print the texts and checksum the MCU reported as one JSON object on "
-                      "standard output instead of the checksum line");
+    AddRecordOptions(*command, options->record);
     AddForcePortOption(*command, options->force_port);
     AddConnectAttemptsOption(*command, options->connect_attempts);
     auto outputs = std::make_shared<OutputOptions>();
     AddOutputOptions(*command, *outputs);
     command->callback([options, outputs, &exit_code, &signals] {
+        if (!CheckRunFiles({{options->port}, {}, {}, outputs->log_file, options->record.file})) {
+            exit_code = kExitUsage;
+            return;
+        }
+        if (!RecordReady(options->record)) {
+            exit_code = kExitRecordFailed;
+            return;
+        }
         exit_code = RunQuery(*options, *outputs, signals.Arm());
     });
 }

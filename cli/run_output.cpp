@@ -8,9 +8,8 @@
 
 namespace velkor {
 
-bool RecordPathAllowed(const RecordOptions& options, const std::vector<KeptFile>& kept) {
-    if (const std::string refusal = WriteRefusal("--record", options.file, kept);
-        !refusal.empty()) {
+bool RecordPathAllowed(const std::string& file, const std::vector<KeptFile>& kept) {
+    if (const std::string refusal = WriteRefusal("--record", file, kept); !refusal.empty()) {
         std::fprintf(stderr, "velkor-flash: %s\n", refusal.c_str());
         return false;
     }
@@ -26,7 +25,13 @@ bool RecordReady(const RecordOptions& options) {
     return true;
 }
 
-RecordedRun RecordRun(const RecordOptions& options, const RunRecord& record, int exit) {
+RecordedRun RecordRun(const RecordOptions& options, RunRecord record, int exit) {
+    if (!options.station.empty()) {
+        record.station = options.station;
+    }
+    if (!options.operator_name.empty()) {
+        record.operator_name = options.operator_name;
+    }
     RecordedRun run{RecordJson(record), exit};
     std::string error;
     if (!options.file.empty() && !AppendRecord(options.file, RecordLine(run.object), error)) {

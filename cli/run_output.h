@@ -5,32 +5,28 @@
 #include <string>
 
 #include "cli/output_paths.h"
+#include "cli/record_options.h"
 #include "record/record_json.h"
 #include "record/run_record.h"
 
 namespace velkor {
 
-struct RecordOptions {
-    std::string file;  // empty: no record file
-    bool json = false;
-};
-
 // Before anything is opened or sent: false, with the reason on standard error, when the record
 // file is one of `kept` (the firmware file, the port list, a log file, a device of the run)
 // or a serial device.
-bool RecordPathAllowed(const RecordOptions& options, const std::vector<KeptFile>& kept);
+bool RecordPathAllowed(const std::string& file, const std::vector<KeptFile>& kept);
 
 // Before the run: false, with the reason on standard error, when the record file cannot be
 // opened, so that no unit is changed without its record.
 bool RecordReady(const RecordOptions& options);
 
-// After the run that ended with `exit`: appends the record line as asked, and returns its JSON
-// object with the exit status below.
+// After the run that ended with `exit`: appends the record line as asked, with the station and
+// operator the options name, and returns its JSON object with the exit status below.
 struct RecordedRun {
     nlohmann::ordered_json object;
     int exit = 0;
 };
-RecordedRun RecordRun(const RecordOptions& options, const RunRecord& record, int exit);
+RecordedRun RecordRun(const RecordOptions& options, RunRecord record, int exit);
 
 // After the run that ended with `exit`: appends the record line and prints the JSON object as
 // asked. The exit status: `exit`, or kExitRecordFailed when the run succeeded but its record

@@ -1,6 +1,7 @@
 #include "cli/serial_devices.h"
 
 #include <libudev.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -73,10 +74,12 @@ std::map<std::string, std::string> ByIdLinks() {
     return links;
 }
 
+// `device` may be null: the links alone then tell.
 std::string ByIdOf(udev_device* device, const std::map<std::string, std::string>& links,
                    const std::string& node) {
     udev_list_entry* entry = nullptr;
-    udev_list_entry_foreach(entry, udev_device_get_devlinks_list_entry(device)) {
+    udev_list_entry_foreach(
+        entry, device != nullptr ? udev_device_get_devlinks_list_entry(device) : nullptr) {
         const std::string_view link = udev_list_entry_get_name(entry);
         if (link.starts_with(kByIdFolder)) {
             return std::string(link);
@@ -137,6 +140,27 @@ bool ListSerialDevices(std::vector<SerialDevice>& devices, std::string& error) {
         devices[i].use = uses[i];
     }
     return true;
+}
+
+std::optional<SerialDevice> IdentifySerialDevice(const std::string& port) {
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(port, error);
+    struct stat status {};
+    if (error || ::stat(real.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) {
+        return std::nullopt;
+    }
+    SerialDevice found;
+    found.device = real.string();
+    UdevPtr<udev> context(udev_new());
+    // A pseudo-terminal has no entry under /sys/dev/char, so udev finds none for it.
+    UdevPtr<udev_device> device(
+        context ? udev_device_new_from_devnum(context.get(), 'c', status.st_rdev) : nullptr);
+    found.by_id = ByIdOf(device.get(), ByIdLinks(), found.device);
+    if (device) {
+        found.driver = DriverOf(device.get());
+        found.usb = UsbIdentityOf(device.get());
+    }
+    return found;
 }
 
 }  // namespace velkor

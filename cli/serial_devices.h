@@ -31,4 +31,9 @@ struct SerialDevice {
 // False, with `error` saying why, when udev cannot be asked.
 bool ListSerialDevices(std::vector<SerialDevice>& devices, std::string& error);
 
+// The device `port` names, links followed, with its by-id name and USB identity where it has
+// them; nothing opened, holders not looked for. None when `port` names no device node. A
+// pseudo-terminal, or a machine where udev cannot be asked, gives the path alone.
+std::optional<SerialDevice> IdentifySerialDevice(const std::string& port);
+
 }  // namespace velkor

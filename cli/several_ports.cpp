@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/device_facts.h"
 #include "cli/exit_codes.h"
 #include "cli/port_holders.h"
 #include "cli/port_list_file.h"
@@ -184,7 +185,7 @@ bool CheckRunFiles(const RunFiles& files) {
     for (const std::string& log : logs) {
         kept.push_back({log, logs.size() > 1 ? "the log file of a unit" : "the log file"});
     }
-    if (!RecordPathAllowed(RecordOptions{files.record, false}, kept)) {
+    if (!RecordPathAllowed(files.record, kept)) {
         return false;
     }
     kept = read;
@@ -287,6 +288,7 @@ int RunOnSeveralPorts(const SeveralPorts& ports, const UnitJob& job) {
                 auto* status = board ? static_cast<StatusLineSink*>(screens[i].get()) : nullptr;
                 UnitResult& result = results[i];
                 const auto start = std::chrono::steady_clock::now();
+                DeviceFacts device = DeviceFactsOf(devices[i]);
                 std::ostringstream out;
                 UnitRunContext unit{devices[i],
                                     held_by[i],
@@ -299,6 +301,7 @@ int RunOnSeveralPorts(const SeveralPorts& ports, const UnitJob& job) {
                                     result.record,
                                     out};
                 result.exit = job(unit);
+                result.record.device = std::move(device);
                 outputs[i].reset();  // the unit's port and log file are done with
                 result.seconds =
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

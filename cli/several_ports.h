@@ -43,7 +43,7 @@ struct SeveralPorts {
 std::vector<std::string> GatherPorts(const std::vector<std::string>& ports,
                                      const std::string& ports_from);
 
-// The files and devices of a run of write or config.
+// The files and devices of a run of write, config or query.
 struct RunFiles {
     std::vector<std::string> devices;
     std::string firmware;    // write only

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "cli/device_facts.h"
 #include "cli/exit_codes.h"
 #include "cli/port_holders.h"
 #include "cli/several_ports.h"
@@ -37,6 +38,7 @@ int RunUnitCommand(const UnitCommandOptions& options, UnitRequest unit, const st
         });
     }
     unit.device = devices.front();
+    const DeviceFacts device = DeviceFactsOf(unit.device);
     RunRecord facts;
     int exit;
     {
@@ -52,6 +54,7 @@ int RunUnitCommand(const UnitCommandOptions& options, UnitRequest unit, const st
         std::ostringstream unshown;  // with --json the object carries what it would say
         exit = run(unit, output, options.record.json ? unshown : std::cout, facts, {});
     }
+    facts.device = device;
     return FinishRun(options.record, facts, exit);
 }
 

@@ -11,6 +11,7 @@
 #include "cli/command_session.h"
 #include "cli/output_options.h"
 #include "cli/port_options.h"
+#include "cli/record_options.h"
 #include "cli/run_output.h"
 #include "cli/run_stop.h"
 #include "record/run_record.h"

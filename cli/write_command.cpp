@@ -3,11 +3,13 @@
 #include <memory>
 
 #include "cli/command_output.h"
+#include "cli/device_facts.h"
 #include "cli/exit_codes.h"
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
 #include "cli/port_options.h"
+#include "cli/record_options.h"
 #include "cli/run_output.h"
 #include "cli/unit_command.h"
 #include "cli/update_run.h"
@@ -98,12 +100,7 @@ void AddWriteCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
                      "how long the verify waits for the MCU to come back (default 20)")
         ->check(CLI::Range(1, 3600))
         ->option_text("SECONDS");
-    command
-        ->add_option("--record", options->record.file,
-                     "append the run's record to FILE as one JSON line (created when missing)")
-        ->option_text("FILE");
-    command->add_flag("--json", options->record.json,
-                      "print the run's record as one JSON object on standard output at the end");
+    AddRecordOptions(*command, options->record);
     command->add_option("FILE", request->file, "firmware file")->required();
     AddOutputOptions(*command, options->outputs);
     command->callback([request, options, verify_seconds, &exit_code, &signals] {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <string>
 
+#include "cli/device_facts.h"
 #include "link/mcu_link.h"
 #include "procedures/family_options.h"
 #include "record/record_file.h"
@@ -38,6 +39,8 @@ void RecordWindowRun(UpdateSession& session, McuWriteKind kind, int result, std:
     } else if (session.current_link != nullptr) {
         record.port = ResolvePortDevice(session.current_link->port_name(), state.settings_file);
     }
+    // Looked up as the run ends: the window keeps one device for all its runs.
+    record.device = DeviceFactsOf(record.port);
     record.model = static_cast<AppType>(state.app_type);
     record.family = static_cast<McuType>(state.mcu_type);
     record.slave = session.programming.slave != 0;

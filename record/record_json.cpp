@@ -17,6 +17,10 @@ std::string Hex8(std::uint32_t value) {
     return text;
 }
 
+Json TextOrNull(const std::optional<std::string>& text) {
+    return text ? Json(*text) : Json(nullptr);
+}
+
 Json Checksum(const std::optional<std::uint32_t>& value) {
     return value ? Json(Hex8(*value)) : Json(nullptr);
 }
@@ -159,8 +163,14 @@ Json RecordJson(const RunRecord& record) {
     object["time"] = IsoLocalTime(record.time);
     object["duration_ms"] = record.duration_ms;
     object["command"] = record.command;
+    object["tool_version"] = record.tool_version;
     object["host"] = record.host;
+    object["station"] = record.station;
+    object["operator"] = TextOrNull(record.operator_name);
     object["port"] = record.port;
+    object["device"] = TextOrNull(record.device.path);
+    object["device_by_id"] = TextOrNull(record.device.by_id);
+    object["usb_serial"] = TextOrNull(record.device.usb_serial);
     object["model"] = ModelName(record.model);
     object["family"] = FamilyName(record.family);
     object["target"] = record.slave ? "slave" : "main";

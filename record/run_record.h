@@ -28,6 +28,15 @@ struct FileFacts {
     FileVerdict verdict = FileVerdict::kNotChecked;
 };
 
+// The device behind the port a run was given, as found when the run began.
+struct DeviceFacts {
+    // The device itself, links such as a /dev/serial/by-id/ name followed; none when the port
+    // names nothing.
+    std::optional<std::string> path;
+    std::optional<std::string> by_id;       // its /dev/serial/by-id/ name
+    std::optional<std::string> usb_serial;  // the serial number of its USB adapter
+};
+
 // Unit options by the option panel's labels and entries, for example {"TV", "DVBT"}.
 using NamedOptions = std::vector<std::pair<std::string, std::string>>;
 
@@ -36,8 +45,12 @@ struct RunRecord {
     std::string command;
     std::chrono::system_clock::time_point time;  // when the run started
     std::uint32_t duration_ms = 0;
+    std::string tool_version;
     std::string host;
+    std::string station;  // where the run was made: the host name unless named otherwise
+    std::optional<std::string> operator_name;
     std::string port;
+    DeviceFacts device;
     AppType model = kAppTypeUndetermined;
     McuType family = kMcuTypeUndetermined;
     bool slave = false;
@@ -65,7 +78,7 @@ struct RunRecord {
     int exit_code = 0;
 };
 
-// A record of `command` started now on this host.
+// A record of `command` started now by this version of the tool on this host, as its station.
 RunRecord StartRecord(std::string command);
 
 }  // namespace velkor

@@ -84,7 +84,7 @@ TEST_P(WriteAgainstSimulator, FlashSavedByTheSimulatorHoldsTheFileOverTheFamilyR
     EXPECT_EQ(Json::parse(before.out)["result"], "confirmed");
     const ProgramRun write =
         RunToEnd({kFlashProgram, "write", "--port", sim.device(), "--model", test.model, "--mcu",
-                  test.family, "--record", records, "--json", file});
+                  test.family, "--record", records, "--json", "--station", "Bench 7", file});
     EXPECT_EQ(write.status, 0) << write.err;
     EXPECT_EQ(write.err.find("Press \"Update\""), std::string::npos) << write.err;
     EXPECT_NE(write.err.find("Update complete, MCU will auto reset\n"), std::string::npos);
@@ -113,7 +113,10 @@ TEST_P(WriteAgainstSimulator, FlashSavedByTheSimulatorHoldsTheFileOverTheFamilyR
         << record["time"];
     EXPECT_GT(record["duration_ms"].get<int>(), 0);
     EXPECT_FALSE(record["host"].get<std::string>().empty());
+    EXPECT_EQ(record["station"], "Bench 7");
+    EXPECT_EQ(record["operator"], nullptr);
     EXPECT_EQ(record["port"], sim.device());
+    EXPECT_EQ(record["device"], sim.device());
     EXPECT_EQ(record["target"], "main");
     EXPECT_EQ(record["mcu_checksum_after"], file_checksum);
     EXPECT_EQ(record["file_checksum"], file_checksum);
@@ -336,6 +339,10 @@ TEST(RefusedCommandLines, SayWhyBeforeAByteIsSent) {
         {{"config", "--port", "{DEV}", "--model", "r3360", "--mcu", "nec", "--log", "{DEV}"},
          64,
          "is the serial device"},
+        {{"query", "--port", "{DEV}", "--model", "r3360", "--record", "{DEV}"},
+         64,
+         "velkor-flash: --record {DEV} is the serial device; name another file\n"},
+        {with({"--operator", ""}), 64, "--operator: the name is empty\n"},
         {{"image", "--mcu", "nec", "{FW}", "-o", "{DIR}/image", "--log", "{DIR}/image"},
          64,
          "velkor-flash: --log {DIR}/image is the image file; name another file\n"},

@@ -84,12 +84,25 @@ TEST_P(QueryAgainstSimulator, PrintsTheLogAndTheChecksumOfTheSimulatedFlash) {
               "======== MCU Version ========\nUNIT V4.01\n"
               "======== MCU Information ========\nINFO 7\n");
 
-    // --json: the same facts as one object, in place of the checksum line.
-    const ProgramRun json = RunToEnd(
-        {kFlashProgram, "query", "--port", sim.device(), "--model", param.model, "--json"});
+    // --json: the same facts as one object, in place of the checksum line; --record appends it.
+    // The port is a link: the record names the device behind it.
+    const std::filesystem::path link = dir.path() / "ttyUNIT";
+    std::filesystem::create_symlink(sim.device(), link);
+    const std::string records = (dir.path() / "records.jsonl").string();
+    const ProgramRun json =
+        RunToEnd({kFlashProgram, "query", "--port", link.string(), "--model", param.model, "--json",
+                  "--record", records, "--operator", "Ann \"A.\" L\u00e9e"});
     ASSERT_EQ(json.status, 0) << json.err;
     const auto object = nlohmann::json::parse(json.out);
+    EXPECT_EQ(nlohmann::json::parse(testing::TempDir::Read(records)), object);
     EXPECT_EQ(object["command"], "query");
+    EXPECT_FALSE(object["tool_version"].get<std::string>().empty());
+    EXPECT_EQ(object["station"], object["host"]);
+    EXPECT_EQ(object["operator"], "Ann \"A.\" L\u00e9e");
+    EXPECT_EQ(object["port"], link.string());
+    EXPECT_EQ(object["device"], sim.device());
+    EXPECT_EQ(object["device_by_id"], nullptr);
+    EXPECT_EQ(object["usb_serial"], nullptr);
     EXPECT_EQ(object["mcu_checksum_before"].get<std::string>() + "\n", Hex8(expected));
     EXPECT_EQ(object["mcu_version_before"], "UNIT V4.01");
     EXPECT_EQ(object["mcu_information_before"], "INFO 7\r\n");

@@ -36,6 +36,7 @@ TEST(WriteSeveralUnits, OneFailingUnitLeavesTheOthersUpdatedAndVerified) {
                                      "--mcu",       "m3",
                                      "--log",       (dir.path() / "logs").string(),
                                      "--record",    (dir.path() / "records.jsonl").string(),
+                                     "--operator",  "Ann",
                                      "--json"};
     for (const std::string& letter : letters) {
         std::vector<std::string> options = {"--model",         "j5",  "--family", "m3",
@@ -64,6 +65,8 @@ TEST(WriteSeveralUnits, OneFailingUnitLeavesTheOthersUpdatedAndVerified) {
         const std::string& device = units[i]->device();
         const bool fails = letters[i] == "C";
         EXPECT_EQ(summary[i]["port"], device);
+        EXPECT_EQ(summary[i]["device"], device);
+        EXPECT_EQ(summary[i]["operator"], "Ann");
         EXPECT_EQ(summary[i]["result"], fails ? "program_failed" : "updated") << summary[i];
         std::string log_name = device.substr(5);  // "pts/3": "pts-3.log"
         std::replace(log_name.begin(), log_name.end(), '/', '-');

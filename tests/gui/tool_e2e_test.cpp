@@ -205,6 +205,8 @@ class ToolEndToEndTest : public QObject {
         QVERIFY(record["command"] == "update");
         QVERIFY(record["result"] == "updated");
         QVERIFY(record["port"] == sim.device());
+        QVERIFY(record["device"] == sim.device() && record["device_by_id"].is_null());
+        QVERIFY(record["station"] == record["host"] && record["operator"].is_null());
         QVERIFY(record["file_checksum"] == Text(tool, kIdFileChecksum).toStdString());
         QVERIFY(record["mcu_checksum_before"] == Text(tool, kIdMcuChecksum).toStdString());
         QVERIFY(record["verify"].is_null());  // the window does not verify

@@ -1,0 +1,20 @@
+// The options of write, config and query that say where the record of a run goes and whom and
+// which station it names: --record FILE, --json, --station NAME and --operator NAME.
+#pragma once
+
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+namespace velkor {
+
+struct RecordOptions {
+    std::string file;  // empty: no record file
+    bool json = false;
+    std::string station;        // empty: the host name
+    std::string operator_name;  // empty: none
+};
+
+void AddRecordOptions(CLI::App& command, RecordOptions& options);
+
+}  // namespace velkor
