@@ -4,9 +4,11 @@ namespace velkor {
 
 void AddPortOptions(CLI::App& command, PortOptions& options) {
     command
-        .add_option("--port", options.ports,
-                    "serial device of the unit, for example /dev/ttyUSB0 or a "
-                    "/dev/serial/by-id/ name; once per unit to work on several units at once")
+        .add_option(
+            "--port", options.ports,
+            "serial device of the unit, for example /dev/ttyUSB0 or a "
+            "/dev/serial/by-id/ name; once per unit to work on several units at once (this or "
+            "--ports-from is required)")
         ->expected(1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->option_text("DEVICE");
