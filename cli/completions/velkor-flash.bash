@@ -29,8 +29,7 @@ _velkor_flash_words() {
 # COMPREPLY: the files and folders whose names begin with $1.
 _velkor_flash_files() {
     compopt -o filenames 2>/dev/null
-    local IFS=$'\n'
-    COMPREPLY=($(compgen -f -- "$1"))
+    mapfile -t COMPREPLY < <(compgen -f -- "$1")
 }
 
 _velkor_flash() {
@@ -42,7 +41,7 @@ _velkor_flash() {
         prev=${COMP_WORDS[COMP_CWORD - 2]}
     fi
 
-    local command= i
+    local command='' i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
             image | query | check | write | config | ports)

@@ -48,7 +48,7 @@ for command in $commands; do
   offered_options=" $(offers velkor-flash "$command" -) "
   for option in $options; do
     [[ $offered_options == *" $option "* ]] || fail "bash does not offer $command $option"
-    grep -q -e "$option[]=[]" -e "[{,]$option[,}]" "$folder/_velkor-flash" ||
+    grep -q -e "${option}[]=[]" -e "[{,]${option}[,}]" "$folder/_velkor-flash" ||
       fail "zsh does not offer $option ($command)"
   done
 done
