@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/command_help.h"
 #include "cli/command_output.h"
 #include "cli/config_run.h"
 #include "cli/device_facts.h"
@@ -34,7 +35,7 @@ constexpr OptionFlag kFlags[] = {
 };
 
 std::string EntryNames(UnitOption option) {
-    std::string names;
+    std::string names = option == kOptionHbrake || option == kOptionRds ? "on, off" : "";
     for (const OptionList& list : kOptionLists) {
         if (list.option != option) {
             continue;
@@ -68,20 +69,32 @@ std::string ConfigFailure(int exit) {
 void AddConfigCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
     auto request = std::make_shared<ConfigRequest>();
     auto options = std::make_shared<UnitCommandOptions>();
-    CLI::App* command = app.add_subcommand(
-        "config",
-        "Read the MCU's version and show the unit options it reports, one \"LABEL ENTRY\" line "
-        "each on standard output, with the option panel's names; with changes, write the "
-        "options back with the unit's option command (the MCU then resets itself). Options "
-        "not changed keep what the unit reports; RDS, which no unit reports, is written as "
-        "DISABLE unless --rds is given. The log goes to standard error. Exit status: 0 shown "
-        "(and written and acknowledged), 1 the MCU did not answer the version query, 2 the "
-        "port could not be opened, 3 the MCU did not acknowledge the options, 4 a change names "
-        "an option this unit's command does not carry (nothing written), 7 the --record line "
-        "could not be written, 64 bad usage. With --port given more than once (or "
-        "--ports-from), the same options are written to every unit at the same time; each "
-        "unit's LABEL ENTRY lines carry its port, a summary table follows, and the exit status "
-        "is the highest among the units.");
+    CLI::App* command = app.add_subcommand("config");
+    SetCommandHelp(
+        *command,
+        {.summary = "show the unit options the MCU holds, and change them",
+         .description =
+             "Read the MCU's version and show the unit options it reports, one \"LABEL ENTRY\" "
+             "line each on standard output, with the option panel's names; with changes, write "
+             "the options back with the unit's option command (the MCU then resets itself). "
+             "Options not changed keep what the unit reports; RDS, which no unit reports, is "
+             "written as DISABLE unless --rds is given. The log goes to standard error.\n\n"
+             "With --port given more than once (or --ports-from), the same options are written "
+             "to every unit at the same time; each unit's LABEL ENTRY lines carry its port, a "
+             "summary table follows, and the exit status is the highest among the units.",
+         .exits = {{"0", "shown (and written and acknowledged)"},
+                   {"1", "the MCU did not answer the version query"},
+                   {"2", "the port could not be opened"},
+                   {"3", "the MCU did not acknowledge the options"},
+                   {"4",
+                    "a change names an option this unit's command does not carry (nothing "
+                    "written)"},
+                   {"7", "the --record line could not be written"},
+                   kBadUsageStatus,
+                   kStoppedStatus},
+         .examples = {"velkor-flash config --port /dev/ttyUSB0 --model j5 --mcu m3",
+                      "velkor-flash config --port /dev/ttyUSB0 --model j5 --mcu m3 --rds on "
+                      "--tv DVBT"}});
     AddPortOptions(*command, options->ports);
     AddModelOption(*command, request->unit.model);
     AddMcuOption(*command, request->unit.mcu);
@@ -96,8 +109,7 @@ void AddConfigCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) 
                 "one of " + names + " (case, blanks and the inch mark do not matter)")
             ->check(CLI::Validator(
                 [option, names](std::string& name) {
-                    return OptionIndex(option, name) ? std::string()
-                                                     : "'" + name + "' is not one of " + names;
+                    return OptionIndex(option, name) ? std::string() : "must be one of " + names;
                 },
                 ""))
             ->option_text(flag.value_text);

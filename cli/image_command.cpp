@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/command_help.h"
 #include "cli/command_output.h"
 #include "cli/exit_codes.h"
 #include "cli/mcu_family_option.h"
@@ -87,15 +88,27 @@ int RunImage(const ImageOptions& options) {
 
 void AddImageCommand(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<ImageOptions>();
-    CLI::App* command = app.add_subcommand(
-        "image",
-        "Load a firmware file as the tool does and write the whole 256 KiB image (0x00 where "
-        "the file has no data). Exit status: the load result, 0 read, 1 no memory, 2 cannot "
-        "open, 3 format error; 4 the image could not be written.");
+    CLI::App* command = app.add_subcommand("image");
+    SetCommandHelp(
+        *command,
+        {.summary = "load a firmware file and write its whole 256 KiB image",
+         .description =
+             "Load a firmware file as the tool does and write the whole 256 KiB image (0x00 "
+             "where the file has no data). The log goes to standard error.",
+         .exits = {{"0", "read (the load result, as the tool's)"},
+                   {"1", "no memory"},
+                   {"2", "the file cannot be opened"},
+                   {"3", "format error"},
+                   {"4", "the image could not be written"},
+                   kBadUsageStatus},
+         .examples = {"velkor-flash image --mcu m3 fw.hex -o fw.bin",
+                      "velkor-flash image --mcu stm8 fw.s19 | cmp - unit.bin"}});
     AddMcuOption(*command, options->mcu);
     command->add_option("FILE", options->file, "firmware file")->required();
-    command->add_option("-o,--output", options->output,
-                        "where the image goes (default: standard output)");
+    command
+        ->add_option("-o,--output", options->output,
+                     "where the image goes (default: standard output)")
+        ->option_text("FILE");
     AddOutputOptions(*command, options->log, false);
     command->callback([options, &exit_code] { exit_code = RunImage(*options); });
 }

@@ -1,12 +1,16 @@
 #include "cli/port_options.h"
 
+#include "cli/option_checks.h"
+
 namespace velkor {
 
 void AddPortOptions(CLI::App& command, PortOptions& options) {
     command
-        .add_option("--port", options.ports,
-                    "serial device of the unit, for example /dev/ttyUSB0 or a "
-                    "/dev/serial/by-id/ name; once per unit to work on several units at once")
+        .add_option(
+            "--port", options.ports,
+            "serial device of the unit, for example /dev/ttyUSB0 or a "
+            "/dev/serial/by-id/ name; once per unit to work on several units at once (this or "
+            "--ports-from is required)")
         ->expected(1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->option_text("DEVICE");
@@ -23,7 +27,7 @@ void AddConnectAttemptsOption(CLI::App& command, unsigned& attempts) {
         .add_option("--connect-attempts", attempts,
                     "send the version query up to N times before giving up (default 1), for a "
                     "unit that is still starting")
-        ->check(CLI::Range(1, 100))
+        ->check(WholeNumberFrom(1, 100, "attempts"))
         ->option_text("N");
 }
 

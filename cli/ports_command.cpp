@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/command_help.h"
 #include "cli/serial_devices.h"
 #include "platform/text.h"
 #include "record/record_json.h"
@@ -109,12 +110,18 @@ void PrintJson(const std::vector<SerialDevice>& devices) {
 
 void AddPortsCommand(CLI::App& app, int& exit_code) {
     auto json = std::make_shared<bool>(false);
-    CLI::App* command = app.add_subcommand(
-        "ports",
-        "List the serial devices of this machine: device, its /dev/serial/by-id/ name, driver, "
-        "for USB adapters vendor and product id, serial number and product text, and whether "
-        "another program holds it now. No device is opened and no byte is sent. Exit status: 0 "
-        "listed (also when there is none), 1 the devices could not be listed.");
+    CLI::App* command = app.add_subcommand("ports");
+    SetCommandHelp(
+        *command,
+        {.summary = "list the serial devices of this machine",
+         .description =
+             "List the serial devices of this machine: device, its /dev/serial/by-id/ name, "
+             "driver, for USB adapters vendor and product id, serial number and product text, "
+             "and whether another program holds it now. No device is opened and no byte is sent.",
+         .exits = {{"0", "listed (also when there is none)"},
+                   {"1", "the devices could not be listed"},
+                   kBadUsageStatus},
+         .examples = {"velkor-flash ports", "velkor-flash ports --json"}});
     command->add_flag("--json", *json, "the list as a JSON array on standard output");
     command->callback([json, &exit_code] {
         std::vector<SerialDevice> devices;

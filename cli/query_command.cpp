@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/command_help.h"
 #include "cli/command_output.h"
 #include "cli/command_session.h"
 #include "cli/device_facts.h"
@@ -93,15 +94,23 @@ int RunQuery(const QueryOptions& options, const OutputOptions& outputs, RunStop&
 
 void AddQueryCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
     auto options = std::make_shared<QueryOptions>();
-    CLI::App* command = app.add_subcommand(
-        "query",
-        "Read the MCU's version, checksum and information text as the tool does before an "
-        "update (with its pauses). The log goes to standard error; the MCU checksum, when the "
-        "MCU reported it, to standard output as eight hexadecimal digits. Exit status: 0 the "
-        "version query succeeded, 1 the MCU did not answer it, 2 the port could not be opened (or "
-        "another program holds it open, unless --force-port is given), 7 the --record line could "
-        "not be written, 64 bad usage; 128 plus the number of "
-        "the SIGINT, SIGTERM or SIGHUP that stopped it.");
+    CLI::App* command = app.add_subcommand("query");
+    SetCommandHelp(
+        *command,
+        {.summary = "read the MCU's version, checksum and information text",
+         .description = "Read the MCU's version, checksum and information text as the tool does "
+                        "before an update (with its pauses). The log goes to standard error; the "
+                        "MCU checksum, when the MCU reported it, to standard output as eight "
+                        "hexadecimal digits.",
+         .exits = {{"0", "the version query succeeded"},
+                   {"1", "the MCU did not answer it"},
+                   {"2",
+                    "the port could not be opened (or another program holds it open, "
+                    "unless --force-port is given)"},
+                   kBadUsageStatus,
+                   kStoppedStatus},
+         .examples = {"velkor-flash query --port /dev/ttyUSB0 --model j5",
+                      "velkor-flash query --port /dev/ttyUSB0 --model r3360 --json"}});
     command->add_option("--port", options->port, "serial device, for example /dev/ttyUSB0")
         ->required()
         ->option_text("DEVICE");

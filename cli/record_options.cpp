@@ -7,7 +7,7 @@ namespace {
 CLI::Validator NonEmptyName() {
     return CLI::Validator(
         [](const std::string& name) {
-            return name.empty() ? std::string("the name is empty") : std::string();
+            return name.empty() ? std::string("must not be empty") : std::string();
         },
         "");
 }

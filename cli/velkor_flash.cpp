@@ -2,19 +2,31 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/check_command.h"
+#include "cli/command_help.h"
 #include "cli/config_command.h"
 #include "cli/exit_codes.h"
 #include "cli/image_command.h"
 #include "cli/interrupt_signals.h"
 #include "cli/ports_command.h"
 #include "cli/query_command.h"
+#include "cli/usage_errors.h"
 #include "cli/write_command.h"
 
 int main(int argc, char** argv) {
     // First, before any thread: the signals go to a thread of their own.
     velkor::InterruptSignals signals;
-    CLI::App app{"velkor-flash: head-unit MCU firmware and option tool", "velkor-flash"};
-    app.set_version_flag("--version", "velkor-flash " VELKOR_VERSION);
+    CLI::App app{"", "velkor-flash"};
+    // Before the commands: each takes its help flag from here.
+    app.set_help_flag("-h,--help", "show this help and exit");
+    app.set_version_flag("--version", "velkor-flash " VELKOR_VERSION, "show the version and exit");
+    app.failure_message(velkor::UsageMessage);
+    velkor::SetCommandHelp(
+        app, {.summary = "",
+              .description = "velkor-flash: head-unit MCU firmware and option tool. Each "
+                             "command's --help lists its options, exit statuses and examples.",
+              .exits = {velkor::kBadUsageStatus},
+              .examples = {"velkor-flash ports",
+                           "velkor-flash write --port /dev/ttyUSB0 --model j5 --mcu m3 fw.hex"}});
     app.require_subcommand(1);
     int exit_code = 0;
     velkor::AddImageCommand(app, exit_code);

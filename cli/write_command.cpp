@@ -2,11 +2,13 @@
 
 #include <memory>
 
+#include "cli/command_help.h"
 #include "cli/command_output.h"
 #include "cli/device_facts.h"
 #include "cli/exit_codes.h"
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
+#include "cli/option_checks.h"
 #include "cli/output_options.h"
 #include "cli/port_options.h"
 #include "cli/record_options.h"
@@ -60,29 +62,43 @@ void AddWriteCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
     auto request = std::make_shared<UpdateRequest>();
     auto options = std::make_shared<UnitCommandOptions>();
     auto verify_seconds = std::make_shared<std::uint32_t>(kDefaultVerifyTimeoutMs / 1000);
-    CLI::App* command = app.add_subcommand(
-        "write",
-        "Update the MCU's firmware as the tool does: version, checksum and information "
-        "queries, load and check of FILE, then programming with a progress bar, then the "
-        "verify: wait for the MCU to come back from its reset and compare its checksum with "
-        "the file checksum. The log goes to standard error. Programming starts only when the "
-        "check confirms that the file is for this unit, unless --force is given. Exit status: "
-        "0 updated (and verified, where a comparison is possible), 1 the MCU did not answer the "
-        "version query, 2 the port could not be opened, 3 the file could not be loaded, 4 the "
-        "check did not confirm the file (nothing programmed), 5 programming failed, 6 the "
-        "verify failed (the MCU did not come back, or not with the file's checksum), 7 the "
-        "--record line could not be written, 64 bad usage. With --port given more than once (or "
-        "--ports-from), every unit is updated with the same file and options at the same "
-        "time, each on its own session: on a terminal a status line per unit, otherwise each "
-        "log line carries its port; --log then names a folder with a log file per unit; at "
-        "the end a summary table (or, with --json, an array of the units' objects), and the "
-        "exit status is 0 when every unit was updated, otherwise the highest among the units. "
-        "Two names of one device are refused before anything is sent. A port another program "
-        "holds open is refused (status 2) unless --force-port is given. A file that holds no "
-        "data, or does not end with its end record, is never programmed (status 3). The first "
-        "SIGINT, SIGTERM or SIGHUP stops every unit between two records (or at once while it "
-        "waits), logs how far it came, records \"interrupted\" and exits with 128 plus the "
-        "signal's number; a second ends at once.");
+    CLI::App* command = app.add_subcommand("write");
+    SetCommandHelp(
+        *command,
+        {.summary = "update the MCU's firmware from a file",
+         .description =
+             "Update the MCU's firmware as the tool does: version, checksum and information "
+             "queries, load and check of FILE, then programming with a progress bar, then the "
+             "verify: wait for the MCU to come back from its reset and compare its checksum with "
+             "the file checksum. The log goes to standard error. Programming starts only when "
+             "the check confirms that the file is for this unit, unless --force is given.\n\n"
+             "With --port given more than once (or --ports-from), every unit is updated with the "
+             "same file and options at the same time, each on its own session: on a terminal a "
+             "status line per unit, otherwise each log line carries its port; --log then names a "
+             "folder with a log file per unit; at the end a summary table (or, with --json, an "
+             "array of the units' objects), and the exit status is 0 when every unit was "
+             "updated, otherwise the highest among the units. Two names of one device are "
+             "refused before anything is sent.\n\n"
+             "A port another program holds open is refused (status 2) unless --force-port is "
+             "given. A file that holds no data, or does not end with its end record, is never "
+             "programmed (status 3). The first SIGINT, SIGTERM or SIGHUP stops every unit "
+             "between two records (or at once while it waits), logs how far it came and records "
+             "\"interrupted\"; a second ends at once.",
+         .exits = {{"0", "updated (and verified, where a comparison is possible)"},
+                   {"1", "the MCU did not answer the version query"},
+                   {"2", "the port could not be opened"},
+                   {"3", "the file could not be loaded"},
+                   {"4", "the check did not confirm the file (nothing programmed)"},
+                   {"5", "programming failed"},
+                   {"6",
+                    "the verify failed (the MCU did not come back, or not with the file's "
+                    "checksum)"},
+                   {"7", "the --record line could not be written"},
+                   kBadUsageStatus,
+                   kStoppedStatus},
+         .examples = {"velkor-flash write --port /dev/ttyUSB0 --model j5 --mcu m3 fw.hex",
+                      "velkor-flash write --ports-from bench.txt --model r3360 --mcu stm8 "
+                      "fw.s19"}});
     AddPortOptions(*command, options->ports);
     AddModelOption(*command, request->unit.model);
     AddMcuOption(*command, request->unit.mcu);
@@ -98,7 +114,7 @@ void AddWriteCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
     command
         ->add_option("--verify-timeout", *verify_seconds,
                      "how long the verify waits for the MCU to come back (default 20)")
-        ->check(CLI::Range(1, 3600))
+        ->check(WholeNumberFrom(1, 3600, "seconds"))
         ->option_text("SECONDS");
     AddRecordOptions(*command, options->record);
     command->add_option("FILE", request->file, "firmware file")->required();

@@ -15,6 +15,11 @@ int main(int argc, char** argv) {
         return *answered;
     }
     QApplication application(argc, argv);
+    // The name window lists show for a window whose caption is empty, as the tool's are (a
+    // display name would be appended to every caption, "COM ERROR" too); and the .desktop file
+    // that describes the tool.
+    QApplication::setApplicationName(QStringLiteral("Velkor Tool"));
+    QApplication::setDesktopFileName(QStringLiteral("velkor-tool"));
     QApplication::setWindowIcon(velkor::ToolIcon());
     velkor::RealClock clock;
     velkor::PosixSerialPort port;

@@ -94,7 +94,8 @@ CUpdateToolDlg::CUpdateToolDlg(UpdateSession& session, UnitShell& shell, QWidget
       shell_(shell),
       grid_(PrimaryScreenSize()),
       sequence_(session, hand_off_, *this) {
-    setWindowTitle(QStringLiteral("Velkor Tool"));
+    // An empty caption, as the dialog's template has it: the tool names itself in window lists
+    // through the application's name (main.cpp), and on screen with its title label.
     setWindowIcon(ToolIcon());
     session_.current_link = nullptr;
     previous_sink_ = session_.report.SetSink(this);

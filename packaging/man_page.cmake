@@ -8,6 +8,8 @@
 #
 # PROGRAM may be a wrapper that runs the program under an emulator.
 file(MAKE_DIRECTORY "${WORK}")
+# The help is wrapped to the terminal the build runs in, if any: the page is the same for all.
+set(ENV{COLUMNS} 80)
 set(include_file "${WORK}/${NAME}.h2m")
 set(include_text "")
 if(SUBCOMMANDS)

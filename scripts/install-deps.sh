@@ -13,6 +13,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation
   clang libclang-rt-dev clang-format
   help2man debootstrap imagemagick xdotool
+  zsh
 )
 [ "$#" -eq 0 ] || packages=("$@")
 

@@ -179,8 +179,9 @@ RecordFile=data/velkor-records.jsonl\r\nComPort=$device\r\n' >$folder/velkor-too
 "${as_member[@]}" env DISPLAY="$DISPLAY" velkor-tool 2>"$work/tool.log" &
 tool_pid=$!
 pids+=("$tool_pid")
-# The update type dialog is the tool's second window on the screen.
-windows() { xdotool search --onlyvisible --class velkor-tool | wc -l; }
+# The update type dialog is the tool's second window on the screen; the windows are found by
+# the process that shows them, whatever their names and class.
+windows() { xdotool search --onlyvisible --pid "$tool_pid" | wc -l; }
 for _ in $(seq 300); do
   [ "$(windows)" -ge 2 ] && break
   sleep 0.1

@@ -110,7 +110,8 @@ start_tool() {
   : >"$work/tool.log"
   "$tool_dir/velkor-tool" 2>"$work/tool.log" &
   tool_pid=$!
-  timeout 30 xdotool search --sync --onlyvisible --name "Velkor Tool" >/dev/null \
+  # By its process: the window's caption is empty.
+  timeout 30 xdotool search --sync --onlyvisible --pid "$tool_pid" >/dev/null \
     || { echo "screenshots: no tool window" >&2; cat "$work/tool.log" >&2; return 1; }
 }
 

@@ -22,6 +22,7 @@
 #include "e2e/e2e_programs.h"
 #include "image/image_for_family.h"
 #include "support/capture_sink.h"
+#include "support/scoped_variable.h"
 #include "support/temp_dir.h"
 
 namespace velkor {
@@ -342,7 +343,7 @@ TEST(RefusedCommandLines, SayWhyBeforeAByteIsSent) {
         {{"query", "--port", "{DEV}", "--model", "r3360", "--record", "{DEV}"},
          64,
          "velkor-flash: --record {DEV} is the serial device; name another file\n"},
-        {with({"--operator", ""}), 64, "--operator: the name is empty\n"},
+        {with({"--operator", ""}), 64, "velkor-flash: --operator must not be empty\n"},
         {{"image", "--mcu", "nec", "{FW}", "-o", "{DIR}/image", "--log", "{DIR}/image"},
          64,
          "velkor-flash: --log {DIR}/image is the image file; name another file\n"},
@@ -351,6 +352,24 @@ TEST(RefusedCommandLines, SayWhyBeforeAByteIsSent) {
          64,
          "velkor-flash: standard output is the firmware file itself; name another file with "
          "-o\n"},
+        // The option parser's refusals, in words that name the option; the settings file's
+        // numbers are no names.
+        {{"write", "--port", "{DEV}", "--model", "j6", "--mcu", "nec", "{FW}"},
+         64,
+         "velkor-flash: --model must be r3360 or j5\nSee 'velkor-flash write --help'.\n"},
+        {{"query", "--port", "{DEV}", "--model", "1"}, 64, "--model must be r3360 or j5\n"},
+        {{"image", "--mcu", "3", "{FW}", "-o", "{DIR}/image"},
+         64,
+         "velkor-flash: --mcu must be stm8, nec or m3\n"},
+        {with({"--verify-timeout", "0"}), 64,
+         "velkor-flash: --verify-timeout must be a whole number of seconds from 1 to 3600\n"},
+        {{"config", "--port", "{DEV}", "--modle", "j5", "--mcu", "nec"},
+         64,
+         "velkor-flash: unknown option --modle\n"},
+        {{"config", "--port", "{DEV}", "--model", "j5", "--mcu", "nec", "--tv", "DVB"},
+         64,
+         "velkor-flash: --tv must be one of NULL, BOX,"},
+        {{"writ"}, 64, "velkor-flash: unknown command writ; the commands are image, query,"},
         {{"query", "--port", "{DEV}", "--model", "r3360"},
          2,
          "Can not open serial port {DEV}: held by hold\\x1b[2J (pid "},
@@ -411,6 +430,29 @@ TEST(RefusedCommandLines, SayWhyBeforeAByteIsSent) {
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "image"));
     ASSERT_EQ(sim.Stop(), 0);
     EXPECT_EQ(sim.err().find("host -> MCU"), std::string::npos) << sim.err();
+}
+
+// Every command's help fits the terminal and lists its exit statuses, 64 among them, and
+// examples; a value every run needs is marked.
+TEST(CommandHelp, FitsTheTerminalAndListsTheExitStatuses) {
+    const testing::ScopedVariable columns("COLUMNS", "60");
+    for (const char* command : {"image", "query", "write", "config", "ports"}) {
+        SCOPED_TRACE(command);
+        const ProgramRun run = RunToEnd({kFlashProgram, command, "--help"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::istringstream lines(run.out);
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.starts_with("  velkor-flash ") && !line.starts_with("Usage:")) {
+                EXPECT_LE(line.size(), 60u) << line;
+            }
+        }
+        EXPECT_NE(run.out.find("\nExit status:\n  0 "), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("\n  64 "), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("\nExamples:\n  velkor-flash "), std::string::npos) << run.out;
+        if (std::string_view(command) != "ports") {
+            EXPECT_NE(run.out.find(" REQUIRED "), std::string::npos) << run.out;
+        }
+    }
 }
 
 // A file cut short or without data is never programmed, whatever the check would say.

@@ -88,6 +88,7 @@ class MainDialogTest : public QObject {
         Fixture f({800, 480});
         auto text = [&](int id) { return qobject_cast<QLabel*>(f.dialog->Control(id))->text(); };
         QCOMPARE(text(kIdTitle), QStringLiteral("Velkor Tool"));
+        QVERIFY(f.dialog->windowTitle().isEmpty());  // the title label names it, not a caption
         QVERIFY(!f.dialog->windowIcon().pixmap(32, 32).isNull());
         QCOMPARE(text(kIdTypeDisplay), QStringLiteral("UNKNOWN"));
         QCOMPARE(text(kIdMcuChecksumLabel), QStringLiteral("MCU Checksum: "));
@@ -388,6 +389,8 @@ class MainDialogTest : public QObject {
             QVERIFY(!ok->isEnabled());
             tap(second);
             QVERIFY(ok->isEnabled());
+            QTest::keyClick(&dialog, Qt::Key_Return);  // no default button: Return does nothing
+            QVERIFY(dialog.isVisible());
             tap(CUpdateType::kIdSlave);
             QTest::mouseClick(ok, Qt::LeftButton);
             QCOMPARE(dialog.result(), int(QDialog::Accepted));
