@@ -18,6 +18,7 @@
 #include "cli/run_stop.h"
 #include "cli/same_device.h"
 #include "cli/status_board.h"
+#include "cli/stream_lines.h"
 #include "cli/unit_screens.h"
 #include "platform/text.h"
 
@@ -105,6 +106,12 @@ void PrintSummary(const std::vector<std::string>& devices, const std::vector<Uni
         if (result.exit != 0) {
             outcome += " (";
             outcome += FailureText(result.exit, failure);
+            // Where and why programming broke off, as the unit's log said it.
+            if (const auto& stream = result.record.programming;
+                stream && stream->failure &&
+                stream->failure->cause != StreamFailureCause::kStopped) {
+                outcome += ": " + FailureLine(*stream);
+            }
             outcome += ')';
         }
         char seconds[32];

@@ -68,6 +68,16 @@ TEST(WriteSeveralUnits, OneFailingUnitLeavesTheOthersUpdatedAndVerified) {
         EXPECT_EQ(summary[i]["device"], device);
         EXPECT_EQ(summary[i]["operator"], "Ann");
         EXPECT_EQ(summary[i]["result"], fails ? "program_failed" : "updated") << summary[i];
+        nlohmann::json failure = summary[i]["failure"];
+        if (fails) {
+            EXPECT_LT(failure["waited_ms"].get<int>(), 10000) << "the hang-up, not the time-out";
+            failure.erase("waited_ms");
+        }
+        EXPECT_EQ(failure, fails ? nlohmann::json::parse(R"({"record":41,"of":512,)"
+                                                         R"("address":"0x02800",)"
+                                                         R"("cause":"hung_up","reply":null})")
+                                 : nlohmann::json())
+            << summary[i];
         std::string log_name = device.substr(5);  // "pts/3": "pts-3.log"
         std::replace(log_name.begin(), log_name.end(), '/', '-');
         const std::string log = testing::TempDir::Read(dir.path() / "logs" / (log_name + ".log"));
