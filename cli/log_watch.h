@@ -53,6 +53,11 @@ class LogWatch final : public ReportSink {
             next_->SetProgress(position);
         }
     }
+    void AdvanceStream(const StreamProgress& progress) override {
+        if (next_ != nullptr) {
+            next_->AdvanceStream(progress);
+        }
+    }
 
     bool at_line_start() const { return at_line_start_; }
 

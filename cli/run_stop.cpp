@@ -59,6 +59,12 @@ void HeldAfterStop::SetProgress(int position) {
     }
 }
 
+void HeldAfterStop::AdvanceStream(const StreamProgress& progress) {
+    if (!Holding()) {
+        next_.AdvanceStream(progress);
+    }
+}
+
 void HeldAfterStop::Send(const Held& piece) {
     {
         std::lock_guard lock(mutex_);

@@ -71,6 +71,7 @@ class HeldAfterStop final : public ReportSink {
     void AppendForeign(std::string_view text, std::optional<LogKind> kind) override;
     void ResetProgress(int maximum) override;
     void SetProgress(int position) override;
+    void AdvanceStream(const StreamProgress& progress) override;
 
     // The held text goes on to `next` after all, in order.
     void PassOn();
