@@ -12,11 +12,12 @@ namespace velkor {
 namespace {
 
 constexpr std::size_t kUnknownColumns = 80;
-// A name is cut to no fewer columns than this while its state still has room.
-constexpr std::size_t kShortestName = 12;
-// The column of states is kept this wide at most for the names' sake: a longer state (a
-// failure's reason) shortens only its own line's name.
-constexpr std::size_t kStateColumn = 24;
+// A name is cut to no fewer columns than this, which keep the serial number and the tail of a
+// /dev/serial/by-id/ name: below it a long state is cut instead.
+constexpr std::size_t kShortestName = 20;
+// The room kept for the state beside names cut short: "programming 100%". The names stay put
+// as the states change; a longer state (a failure's reason) shortens only its own line's name.
+constexpr std::size_t kStateColumn = 16;
 constexpr std::string_view kEllipsis = "\u2026";
 
 bool Continuation(char c) {
@@ -111,13 +112,10 @@ std::vector<std::string> BoardLines(const std::vector<std::string>& ports,
         shown = fit - 1;  // and the line that counts the rest
     }
     std::size_t longest_name = 0;
-    std::size_t widest_state = 0;
     for (std::size_t row = 0; row < shown; ++row) {
         longest_name = std::max(longest_name, Width(ports[row]));
-        widest_state = std::max(widest_state, Width(stages[row]));
     }
-    const std::size_t state_column = std::min(widest_state, kStateColumn);
-    const std::size_t name_room = width > state_column + 2 ? width - state_column - 2 : 0;
+    const std::size_t name_room = width > kStateColumn + 2 ? width - kStateColumn - 2 : 0;
     const std::size_t name_column = std::min(longest_name, std::max(name_room, kShortestName));
 
     std::vector<std::string> lines;
