@@ -55,8 +55,13 @@ std::string LogHeader() {
     if (::localtime_r(&now, &local) != nullptr) {
         std::strftime(time_text, sizeof time_text, "%Y-%m-%d %H:%M:%S %z", &local);
     }
-    return std::string("=== ") + time_text + " velkor-flash " VELKOR_VERSION ": " + CommandLine() +
-           " ===\n";
+    std::string header = std::string("=== ") + time_text + " velkor-flash " VELKOR_VERSION;
+    if (const std::string words = CommandLine(); !words.empty()) {
+        header += ": ";
+        header += words;
+    }
+    header += " ===\n";
+    return header;
 }
 
 }  // namespace
