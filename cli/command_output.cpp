@@ -20,11 +20,11 @@ std::string ShownWord(std::string_view word) {
         return std::string(word);
     }
     std::string quoted = "'";
-    for (const char c : word) {
+    for (const char c : EscapeControls(word)) {
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     }
     quoted += '\'';
-    return EscapeControls(quoted);
+    return quoted;
 }
 
 // The command line velkor-flash was started with, from the kernel's copy of its arguments:
@@ -47,7 +47,7 @@ std::string CommandLine() {
     return line;
 }
 
-// "=== 2026-12-08 05:41:02 +0100 velkor-flash 3.0.0: velkor-flash write ... ===".
+// "=== 2026-12-08 05:41:02 +0100 velkor-flash 2.3: velkor-flash write ... ===".
 std::string LogHeader() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
