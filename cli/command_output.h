@@ -2,6 +2,7 @@
 // port it runs on.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -21,11 +22,12 @@ namespace velkor {
 
 // The sink of one session's log. Standard error gets the log with the progress bar; with -q
 // only errors and outcomes; with -v the details too, and with --trace a line for each run of
-// bytes on the wire. The --log file gets all of that, -q or not, without the progress bar.
-// Details and trace lines stand on lines of their own. Text from the unit is shown with its
-// control characters escaped, line ends included, so that it can neither steer the terminal
-// nor begin a line of the log. One per session, used from the
-// session's thread; sessions side by side each have their own.
+// bytes on the wire. The --log file gets all of that, -q or not, without the progress: each
+// run begins with a header line (local time, version, command line), each line after it with
+// its time since then ("+12.345 s "). Details and trace lines stand on lines of their own. Text
+// from the unit is shown with its control characters escaped, line ends included, so that it can
+// neither steer the terminal nor begin a line of the log. One per session, used from the session's
+// thread; sessions side by side each have their own.
 class CommandOutput final : public ReportSink {
   public:
     // What would go to standard error goes to `screen` instead when one is given (a unit's
@@ -47,6 +49,7 @@ class CommandOutput final : public ReportSink {
     void AppendForeign(std::string_view text, std::optional<LogKind> kind) override;
     void ResetProgress(int maximum) override;
     void SetProgress(int position) override;
+    void AdvanceStream(const StreamProgress& progress) override;
 
   private:
     // Log text of `kind` (none: plain), in plain line ends.
@@ -54,6 +57,7 @@ class CommandOutput final : public ReportSink {
     // A detail or trace line, on a line of its own.
     void AppendLine(std::string_view line);
     void ToLogFile(std::string_view plain);
+    bool WriteLog(std::string_view bytes);
 
     const OutputOptions options_;
     std::unique_ptr<TerminalSink> own_screen_;
@@ -61,11 +65,13 @@ class CommandOutput final : public ReportSink {
     std::mutex mutex_;
     std::FILE* log_ = nullptr;
     bool log_failed_ = false;
+    bool log_at_line_start_ = true;
     // Whether the log so far ends with a line end, and whether its last line was cut short by
     // a line of its own; the line end it still owes is then already there.
     bool at_line_start_ = true;
     bool line_cut_ = false;
     RealClock clock_;
+    std::uint32_t opened_ms_ = 0;  // when the log file was opened: its lines' times count from it
     PosixSerialPort device_;
     std::unique_ptr<TracedSerialPort> traced_;
 };

@@ -3,25 +3,20 @@
 
 #include <string_view>
 
-#include "report/report.h"
+#include "cli/sink_in_front.h"
 
 namespace velkor {
 
-class LogWatch final : public ReportSink {
+class LogWatch final : public SinkInFront {
   public:
     // Sits in front of the sink of `report`, for its own lifetime, passing everything on.
-    explicit LogWatch(Report& report) : report_(report), next_(report.SetSink(this)) {}
-    ~LogWatch() override { report_.SetSink(next_); }
-    LogWatch(const LogWatch&) = delete;
-    LogWatch& operator=(const LogWatch&) = delete;
+    explicit LogWatch(Report& report) : SinkInFront(report) {}
 
     void AppendText(std::string_view text) override {
         if (!text.empty()) {
             at_line_start_ = text.back() == '\n';
         }
-        if (next_ != nullptr) {
-            next_->AppendText(text);
-        }
+        SinkInFront::AppendText(text);
     }
     // Details stand on lines of their own where they are shown, so only the other kinds move
     // the log's own line.
@@ -29,9 +24,7 @@ class LogWatch final : public ReportSink {
         if (!text.empty() && kind != LogKind::kDetail) {
             at_line_start_ = text.back() == '\n';
         }
-        if (next_ != nullptr) {
-            next_->AppendMarked(text, kind);
-        }
+        SinkInFront::AppendMarked(text, kind);
     }
     // Text from the unit never ends the log's line: a sink of velkor-flash shows its line ends
     // escaped.
@@ -39,32 +32,12 @@ class LogWatch final : public ReportSink {
         if (!text.empty() && kind != LogKind::kDetail) {
             at_line_start_ = false;
         }
-        if (next_ != nullptr) {
-            next_->AppendForeign(text, kind);
-        }
-    }
-    void ResetProgress(int maximum) override {
-        if (next_ != nullptr) {
-            next_->ResetProgress(maximum);
-        }
-    }
-    void SetProgress(int position) override {
-        if (next_ != nullptr) {
-            next_->SetProgress(position);
-        }
-    }
-
-    void AdvanceStream(const StreamProgress& progress) override {
-        if (next_ != nullptr) {
-            next_->AdvanceStream(progress);
-        }
+        SinkInFront::AppendForeign(text, kind);
     }
 
     bool at_line_start() const { return at_line_start_; }
 
   private:
-    Report& report_;
-    ReportSink* next_;
     bool at_line_start_ = true;
 };
 

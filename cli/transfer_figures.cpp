@@ -29,4 +29,8 @@ std::string RateText(std::uint64_t bytes, std::uint64_t ms) {
     return text;
 }
 
+std::string WholeSecondsText(std::uint64_t ms) {
+    return std::to_string((ms + 999) / 1000) + " s";
+}
+
 }  // namespace velkor

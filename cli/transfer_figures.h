@@ -13,5 +13,7 @@ std::string GroupedCount(std::uint64_t count);
 std::string SecondsText(std::uint64_t ms);
 // 130560 bytes in 34912 ms -> "3.7 KB/s"; "-" before a millisecond has passed.
 std::string RateText(std::uint64_t bytes, std::uint64_t ms);
+// 17100 ms -> "18 s": whole seconds, rounded up, for a time still to wait.
+std::string WholeSecondsText(std::uint64_t ms);
 
 }  // namespace velkor

@@ -28,6 +28,19 @@ void PrefixedUnitSink::AppendText(std::string_view text) {
     partial_.erase(0, start);
 }
 
+void PrefixedUnitSink::ResetProgress(int /*maximum*/) {
+    stream_clock_.Reset();
+    stream_lines_.Reset();
+}
+
+void PrefixedUnitSink::AdvanceStream(const StreamProgress& progress) {
+    // Whole lines only go out, so the line comes out whole among the unit's others.
+    if (const std::string line = stream_lines_.Advance(progress, stream_clock_.Elapsed());
+        !line.empty()) {
+        out_.Write(prefix_ + line);
+    }
+}
+
 void StatusLineSink::ShowStage(std::string_view stage) {
     stage_ = stage;
     board_.Show(row_, stage_);

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/progress_line.h"
 #include "cli/status_board.h"
 #include "report/report.h"
 
@@ -23,7 +24,8 @@ class SharedLines {
     std::FILE* out_;
 };
 
-// Each log line as "PORT: line". No progress bar: the lines of other units would break it.
+// Each log line as "PORT: line", and a progress line each tenth of the programming stream. No
+// progress bar: the lines of other units would break it.
 class PrefixedUnitSink final : public ReportSink {
   public:
     PrefixedUnitSink(SharedLines& out, std::string port) : out_(out), prefix_(std::move(port)) {
@@ -34,13 +36,16 @@ class PrefixedUnitSink final : public ReportSink {
     PrefixedUnitSink& operator=(const PrefixedUnitSink&) = delete;
 
     void AppendText(std::string_view text) override;  // plain "\n" line ends
-    void ResetProgress(int /*maximum*/) override {}
+    void ResetProgress(int maximum) override;
     void SetProgress(int /*position*/) override {}
+    void AdvanceStream(const StreamProgress& progress) override;
 
   private:
     SharedLines& out_;
     std::string prefix_;
     std::string partial_;  // the unfinished last line
+    StreamClock stream_clock_;
+    StreamLogLines stream_lines_;
 };
 
 // The unit's stage, and the percent while programming, on its line of the board; the log text

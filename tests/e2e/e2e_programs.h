@@ -1,8 +1,11 @@
-// The programs the end-to-end tests run, and how a test runs one to its end.
+// The programs the end-to-end tests run, how a test runs one to its end, and what their logs
+// hold.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -51,6 +54,42 @@ inline ProgramRun RunToEnd(const std::vector<std::string>& args) {
     run.out = process.out();
     run.err = process.err();
     return run;
+}
+
+// The first line of each run in a --log file.
+inline const std::regex kLogHeader(
+    R"(=== \d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d{4} velkor-flash [^ ]+: .*velkor-flash .* ===\n)");
+
+// A --log file as standard error showed its runs: without the header line each run begins with
+// and the time each later line begins with. A line without its time is marked, so that it
+// shows when compared.
+inline std::string LogFileBody(const std::string& text) {
+    const std::regex time(R"(^\+\d+\.\d{3} s )");
+    std::string body;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+        const std::string line = text.substr(start, end - start);
+        start = end;
+        if (std::regex_match(line, kLogHeader)) {
+            continue;
+        }
+        std::smatch found;
+        body += std::regex_search(line, found, time) ? found.suffix().str() : "(no time) " + line;
+    }
+    return body;
+}
+
+// Standard error without the progress lines it gets when it is no terminal.
+inline std::string WithoutProgressLines(const std::string& err) {
+    std::string rest;
+    for (std::size_t start = 0; start < err.size();) {
+        const std::size_t end = std::min(err.find('\n', start), err.size() - 1) + 1;
+        if (err.compare(start, 10, "Progress: ") != 0) {
+            rest.append(err, start, end - start);
+        }
+        start = end;
+    }
+    return rest;
 }
 
 }  // namespace velkor::testing

@@ -34,6 +34,7 @@ using testing::kSimProgram;
 using testing::ProgramRun;
 using testing::RunToEnd;
 using testing::Simulator;
+using testing::WithoutProgressLines;
 
 struct UpdateCase {
     const char* model;
@@ -70,6 +71,7 @@ TEST_P(WriteAgainstSimulator, FlashSavedByTheSimulatorHoldsTheFileOverTheFamilyR
     ASSERT_EQ(made.status, 0) << made.err;
 
     const std::string records = (dir.path() / "records.jsonl").string();
+    const std::string log = (dir.path() / "update.log").string();
     Simulator sim({"--model", test.model, "--family", test.family, "--flash-out", flash});
     ASSERT_FALSE(sim.device().empty()) << sim.err();
     const std::vector<std::string> check = {kFlashProgram, "check",    "--port", sim.device(),
@@ -85,7 +87,8 @@ TEST_P(WriteAgainstSimulator, FlashSavedByTheSimulatorHoldsTheFileOverTheFamilyR
     EXPECT_EQ(Json::parse(before.out)["result"], "confirmed");
     const ProgramRun write =
         RunToEnd({kFlashProgram, "write", "--port", sim.device(), "--model", test.model, "--mcu",
-                  test.family, "--record", records, "--json", "--station", "Bench 7", file});
+                  test.family, "--record", records, "--log", log, "--json", "--station",
+                  "Bench 7", file});
     EXPECT_EQ(write.status, 0) << write.err;
     EXPECT_EQ(write.err.find("Press \"Update\""), std::string::npos) << write.err;
     EXPECT_NE(write.err.find("Update complete, MCU will auto reset\n"), std::string::npos);
@@ -102,6 +105,30 @@ TEST_P(WriteAgainstSimulator, FlashSavedByTheSimulatorHoldsTheFileOverTheFamilyR
         << after.err;
     EXPECT_EQ(Json::parse(after.out)["result"], "up_to_date");
     ASSERT_EQ(sim.Stop(), 0) << sim.err();
+
+    // Not a terminal: a whole line each tenth of the stream, the status characters held on
+    // their own line meanwhile; the log file has no progress lines.
+    const std::regex progress_line(
+        R"(Progress: (\d+)%  [\d,]+/([\d,]+) B  \d+\.\d s  \d+\.\d KB/s)");
+    std::istringstream err(write.err);
+    std::vector<int> percents;
+    std::string total;
+    for (std::string line; std::getline(err, line);) {
+        std::smatch found;
+        if (std::regex_match(line, found, progress_line)) {
+            percents.push_back(std::stoi(found[1]));
+            total = found[2];
+        } else {
+            EXPECT_FALSE(line.starts_with("Progress")) << line;
+        }
+    }
+    ASSERT_EQ(percents.size(), 10u) << write.err;
+    EXPECT_EQ(percents.front(), 10);
+    EXPECT_NE(write.err.find("Progress: 100%  " + total + "/" + total + " B"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(WithoutProgressLines(write.err),
+                                  std::regex("\nUpdate Start:\n\\.+\nUpdate complete")))
+        << write.err;
+    EXPECT_EQ(testing::LogFileBody(testing::TempDir::Read(log)), WithoutProgressLines(write.err));
 
     // The record line and the --json object are the same whole object.
     const std::vector<Json> lines = RecordLines(records);
@@ -240,7 +267,7 @@ TEST(WriteOfAFileForAnotherUnit, StopsBeforeProgrammingWithoutForce) {
 TEST(WriteOfAFileForAnotherUnit, QuietShowsOnlyTheErrorsAndTheLogFileKeepsTheWholeLog) {
     testing::TempDir dir;
     const std::string file = (dir.path() / "other.hex").string();
-    const std::string log = (dir.path() / "run.log").string();
+    const std::string log = (dir.path() / "run\x1b[2J.log").string();
     ASSERT_EQ(RunToEnd({kSimProgram, "firmware", "--model", "r3360", "--family", "nec",
                         "--mismatch", "-o", file})
                   .status,
@@ -256,6 +283,7 @@ TEST(WriteOfAFileForAnotherUnit, QuietShowsOnlyTheErrorsAndTheLogFileKeepsTheWho
     const ProgramRun plain = RunToEnd(with({file}));
     ASSERT_EQ(plain.status, 4) << plain.err;
     const ProgramRun quiet = RunToEnd(with({"-q", "--log", log, file}));
+    const ProgramRun again = RunToEnd(with({"-q", "--log", log, file}));
     EXPECT_EQ(quiet.status, 4) << quiet.err;
     EXPECT_TRUE(
         quiet.err.starts_with("======== WARNING ========\nThe file is not for this UNIT:\n"))
@@ -265,7 +293,16 @@ TEST(WriteOfAFileForAnotherUnit, QuietShowsOnlyTheErrorsAndTheLogFileKeepsTheWho
                             "unit.\nGive --force to program it anyway.\n"))
         << quiet.err;
     EXPECT_EQ(quiet.err.find("File Checksum"), std::string::npos) << quiet.err;
-    EXPECT_EQ(testing::TempDir::Read(log), plain.err);
+    // Each run with its header, the command line's control characters escaped.
+    const std::string logged = testing::TempDir::Read(log);
+    EXPECT_EQ(testing::LogFileBody(logged), plain.err + plain.err);
+    std::smatch header;
+    ASSERT_TRUE(std::regex_search(logged, header, testing::kLogHeader)) << logged;
+    EXPECT_EQ(header.position(), 0);
+    EXPECT_TRUE(header.str().ends_with(" write --port " + sim.device() +
+                                       " --model r3360 --mcu nec -q --log '" + dir.path().string() +
+                                       "/run\\x1b[2J.log' " + file + " ===\n"))
+        << header.str();
     EXPECT_EQ(sim.Stop(), 0);
 }
 
@@ -491,10 +528,10 @@ TEST(RefusedCommandLines, AFileCutShortOrWithoutDataIsNotProgrammed) {
         << "the flash was not touched";
 }
 
-// Waits until `file` holds `text`; false when it did not within the run time-out.
+// Waits until the log `file` holds `text`; false when it did not within the run time-out.
 bool WaitForText(const std::string& file, const std::string& text) {
     const auto deadline = std::chrono::steady_clock::now() + testing::kRunTimeout;
-    while (testing::TempDir::Read(file).find(text) == std::string::npos) {
+    while (testing::LogFileBody(testing::TempDir::Read(file)).find(text) == std::string::npos) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
         }
@@ -527,7 +564,7 @@ TEST(WriteStoppedBySignal, TheFirstStopsBetweenRecordsTheSecondEndsAtOnce) {
         "it\n"))
         << write.err();
     EXPECT_EQ(write.err().find("Update fail"), std::string::npos) << write.err();
-    EXPECT_EQ(testing::TempDir::Read(log), write.err());
+    EXPECT_EQ(testing::LogFileBody(testing::TempDir::Read(log)), WithoutProgressLines(write.err()));
     const std::vector<Json> lines = RecordLines(records);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]["result"], "interrupted");

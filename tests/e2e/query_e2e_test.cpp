@@ -201,7 +201,7 @@ TEST(QueryAgainstAHostileUnit, ShowsItsTextsEscapedAndForgesNoLine) {
               "\n======== MCU Information ========\n"
               R"(INFO\x1b[31m\r\nsecond line)"
               "\n");
-    EXPECT_EQ(testing::TempDir::Read(log), run.err);
+    EXPECT_EQ(testing::LogFileBody(testing::TempDir::Read(log)), run.err);
     EXPECT_NE(run.out.find(R"("mcu_version_before":"\u001b]0;x\u0007\u001b[2J\u009b\r\n)"),
               std::string::npos)
         << run.out;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -81,7 +82,12 @@ TEST(WriteSeveralUnits, OneFailingUnitLeavesTheOthersUpdatedAndVerified) {
         std::string log_name = device.substr(5);  // "pts/3": "pts-3.log"
         std::replace(log_name.begin(), log_name.end(), '/', '-');
         const std::string log = testing::TempDir::Read(dir.path() / "logs" / (log_name + ".log"));
+        EXPECT_TRUE(std::regex_search(log, testing::kLogHeader)) << log;
         EXPECT_EQ(log.find(fails ? "Verify:" : "Update fail"), std::string::npos) << log;
+        // C hangs up before a tenth of the stream.
+        const bool streamed =
+            run.err.find(device + ": Progress: 100%  131,072/131,072 B  ") != std::string::npos;
+        EXPECT_EQ(streamed, !fails) << run.err;
         EXPECT_NE(log.find(fails ? "Update fail" : "Verify: MCU checksum"), std::string::npos)
             << log;
         for (const std::string& other : letters) {
