@@ -85,10 +85,9 @@ TEST_P(WriteAgainstSimulator, FlashSavedByTheSimulatorHoldsTheFileOverTheFamilyR
         << before.err;
     EXPECT_EQ(Json::parse(before.out)["command"], "check");
     EXPECT_EQ(Json::parse(before.out)["result"], "confirmed");
-    const ProgramRun write =
-        RunToEnd({kFlashProgram, "write", "--port", sim.device(), "--model", test.model, "--mcu",
-                  test.family, "--record", records, "--log", log, "--json", "--station",
-                  "Bench 7", file});
+    const ProgramRun write = RunToEnd({kFlashProgram, "write", "--port", sim.device(), "--model",
+                                       test.model, "--mcu", test.family, "--record", records,
+                                       "--log", log, "--json", "--station", "Bench 7", file});
     EXPECT_EQ(write.status, 0) << write.err;
     EXPECT_EQ(write.err.find("Press \"Update\""), std::string::npos) << write.err;
     EXPECT_NE(write.err.find("Update complete, MCU will auto reset\n"), std::string::npos);
