@@ -12,6 +12,7 @@ namespace velkor {
 struct InterruptSignals::Shared {
     RunStop stop;
     std::atomic<bool> armed{false};
+    std::atomic<bool> drain_first{false};
 };
 
 InterruptSignals::InterruptSignals() : shared_(new Shared) {
@@ -37,12 +38,17 @@ InterruptSignals::InterruptSignals() : shared_(new Shared) {
                 // and so waits for the very write to standard error that blocks.
                 ::syscall(SYS_exit_group, kExitSignalBase + signal_number);
             }
+            if (shared->drain_first.load() && shared->stop.drain_signal() == 0) {
+                shared->stop.Drain(signal_number);
+                continue;
+            }
             shared->stop.Stop(signal_number);
         }
     }).detach();
 }
 
-RunStop& InterruptSignals::Arm() {
+RunStop& InterruptSignals::Arm(bool drain_first) {
+    shared_->drain_first.store(drain_first);
     shared_->armed.store(true);
     return shared_->stop;
 }

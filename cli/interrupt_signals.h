@@ -20,8 +20,10 @@ class InterruptSignals {
     InterruptSignals(const InterruptSignals&) = delete;
     InterruptSignals& operator=(const InterruptSignals&) = delete;
 
-    // From now on the first signal stops the run instead of ending the process.
-    RunStop& Arm();
+    // From now on the first signal stops the run instead of ending the process; with
+    // `drain_first`, the first drains the run (RunStop::Drain), the second stops it and a
+    // third ends the process.
+    RunStop& Arm(bool drain_first = false);
 
   private:
     struct Shared;

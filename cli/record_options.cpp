@@ -14,14 +14,16 @@ CLI::Validator NonEmptyName() {
 
 }  // namespace
 
-void AddRecordOptions(CLI::App& command, RecordOptions& options) {
+void AddRecordOptions(CLI::App& command, RecordOptions& options, bool json) {
     command
         .add_option("--record", options.file,
                     "append the run's record to FILE as one JSON line (created when missing)")
         ->option_text("FILE");
-    command.add_flag("--json", options.json,
-                     "print the run's record as one JSON object on standard output, in place "
-                     "of the usual output");
+    if (json) {
+        command.add_flag("--json", options.json,
+                         "print the run's record as one JSON object on standard output, in "
+                         "place of the usual output");
+    }
     command
         .add_option("--station", options.station,
                     "the station the record names (default: the host name)")

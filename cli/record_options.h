@@ -15,6 +15,7 @@ struct RecordOptions {
     std::string operator_name;  // empty: none
 };
 
-void AddRecordOptions(CLI::App& command, RecordOptions& options);
+// --json only where a run has one record to print.
+void AddRecordOptions(CLI::App& command, RecordOptions& options, bool json = true);
 
 }  // namespace velkor

@@ -7,12 +7,33 @@ namespace velkor {
 void RunStop::Stop(int signal_number) {
     std::lock_guard lock(mutex_);
     int none = 0;
+    drain_signal_.compare_exchange_strong(none, signal_number);
+    none = 0;
     if (!signal_.compare_exchange_strong(none, signal_number)) {
         return;
     }
     for (LinkContext* context : contexts_) {
         context->RequestStop();
     }
+    ending_.notify_all();
+}
+
+void RunStop::Drain(int signal_number) {
+    std::lock_guard lock(mutex_);
+    int none = 0;
+    drain_signal_.compare_exchange_strong(none, signal_number);
+    ending_.notify_all();
+}
+
+bool RunStop::SleepUnlessEnding(std::chrono::milliseconds ms) {
+    std::unique_lock lock(mutex_);
+    return !ending_.wait_for(lock, ms, [this] { return woken_ || drain_signal_.load() != 0; });
+}
+
+void RunStop::WakeSleepers() {
+    std::lock_guard lock(mutex_);
+    woken_ = true;
+    ending_.notify_all();
 }
 
 RunStop::Watch::Watch(RunStop* stop, LinkContext& context) : stop_(stop), context_(context) {

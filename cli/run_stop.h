@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -38,6 +40,17 @@ class RunStop {
     // The signal that stopped the run; 0 while it goes on.
     int signal() const { return signal_.load(); }
 
+    // For a run that ends by finishing what it does (a station): from any thread, remembers
+    // the first signal, which lets the sessions under way finish and starts nothing new; a
+    // later Stop stops them.
+    void Drain(int signal_number);
+    // The signal that asked the run to drain, or to stop; 0 while it goes on.
+    int drain_signal() const { return drain_signal_.load(); }
+    // Waits `ms`, or less when the run is asked to drain or stop; false when it was.
+    bool SleepUnlessEnding(std::chrono::milliseconds ms);
+    // Ends every SleepUnlessEnding under way, as a drain does, without a signal.
+    void WakeSleepers();
+
     // A session's link, stopped with the run while the watch lives; `stop` may be null.
     class Watch {
       public:
@@ -55,6 +68,9 @@ class RunStop {
     std::mutex mutex_;
     std::vector<LinkContext*> contexts_;
     std::atomic<int> signal_{0};
+    std::atomic<int> drain_signal_{0};
+    std::condition_variable ending_;
+    bool woken_ = false;
 };
 
 // The log of a session on its way to `next`; what comes after the run was stopped is held

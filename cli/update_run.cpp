@@ -107,7 +107,8 @@ struct Steps {
     CommandSession& run;
     const UpdateRequest& request;
     Reached reached = Reached::kNothingWritten;
-    const char* check_result = nullptr;  // check only: the record's result when confirmed
+    // The record's result when the run ended after the check: "up_to_date" or "confirmed".
+    const char* check_result = nullptr;
 
     void Stage(std::string_view name) const {
         if (request.on_stage) {
@@ -127,7 +128,9 @@ int Steps::Run() {
         return kWritePortFailed;  // the command line admits no such model or family
     }
     // A file that will not do is said before the unit hears a byte.
-    if (const auto problem = FirmwareFileProblem(request.file, request.unit.mcu)) {
+    if (const auto problem = request.choose_file
+                                 ? std::nullopt
+                                 : FirmwareFileProblem(request.file, request.unit.mcu)) {
         session.report.AppendError(problem->reader_lines);
         session.report.AppendError("velkor-flash: " + problem->message + "\r\n");
         session.state.firmware_path = request.file;
@@ -154,6 +157,15 @@ int Steps::Run() {
     session.programming.slave = request.slave ? 1 : 0;
     session.SelectFamily(request.unit.mcu);
     session.state.firmware_path = request.file;
+    if (request.choose_file) {
+        std::string why;
+        const auto chosen = request.choose_file(session, why);
+        if (!chosen) {
+            session.report.AppendError("velkor-flash: " + why + "\r\n");
+            return kWriteNoFile;
+        }
+        session.state.firmware_path = *chosen;
+    }
     Stage("check");
     if (session.LoadFirmware() != kLoadOk) {
         TakeFileFacts(session, record);
@@ -186,6 +198,16 @@ int Steps::Run() {
         }
         session.report.AppendOutcome(kLogCheckConfirmed);
         check_result = TellUpToDate(session, record);
+        return kWriteUpdated;
+    }
+    if (confirmed && request.leave_up_to_date && session.programming.file_checksum_valid &&
+        record.mcu_checksum_before == session.programming.file_checksum) {
+        char line[96];
+        std::snprintf(line, sizeof line,
+                      "Up to date: MCU checksum %08X matches the file; not programmed\r\n",
+                      session.programming.file_checksum);
+        session.report.AppendOutcome(line);
+        check_result = "up_to_date";
         return kWriteUpdated;
     }
     if (!confirmed) {
@@ -246,7 +268,10 @@ int Steps::Program() {
 
 int RunUpdate(SerialPort& port, Clock& clock, const UpdateRequest& request, ReportSink& sink,
               RunRecord* record) {
-    CommandSession run(port, clock, sink, request.unit, request.check_only ? "check" : "write");
+    CommandSession run(port, clock, sink, request.unit,
+                       !request.command.empty() ? request.command
+                       : request.check_only     ? "check"
+                                                : "write");
     run.record().slave = request.slave;
     Steps steps{run, request};
     const int exit = steps.Run();

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,7 @@
 #include "platform/serial_port.h"
 #include "record/run_record.h"
 #include "report/report.h"
+#include "session/update_session.h"
 #include "session/update_verify.h"
 
 namespace velkor {
@@ -42,6 +44,15 @@ struct UpdateRequest {
     // End after the check, with its verdict and whether the unit holds the file already:
     // nothing is programmed.
     bool check_only = false;
+    // A unit whose MCU checksum already equals the file checksum of a confirmed file is left
+    // as it is, with the result "up_to_date".
+    bool leave_up_to_date = false;
+    // The record's command, when not "write" or "check".
+    std::string command = {};
+    // Chooses the file once the unit has answered its queries, in place of `file`, which is
+    // then not looked at before the port opens. None: no file fits, with `why`.
+    std::function<std::optional<std::string>(UpdateSession& session, std::string& why)>
+        choose_file = nullptr;
     // Told the name of each stage as it begins ("version", "checksum", "information", "check",
     // "programming", "verifying"), for a status line; may be empty.
     std::function<void(std::string_view stage)> on_stage = nullptr;

@@ -9,6 +9,7 @@
 #include "cli/interrupt_signals.h"
 #include "cli/ports_command.h"
 #include "cli/query_command.h"
+#include "cli/station_command.h"
 #include "cli/usage_errors.h"
 #include "cli/write_command.h"
 
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
     velkor::AddQueryCommand(app, exit_code, signals);
     velkor::AddWriteCommand(app, exit_code, signals);
     velkor::AddCheckCommand(app, exit_code, signals);
+    velkor::AddStationCommand(app, exit_code, signals);
     velkor::AddConfigCommand(app, exit_code, signals);
     velkor::AddPortsCommand(app, exit_code);
     try {

@@ -167,6 +167,7 @@ Json RecordJson(const RunRecord& record) {
     object["host"] = record.host;
     object["station"] = record.station;
     object["operator"] = TextOrNull(record.operator_name);
+    object["slot"] = record.slot ? Json(*record.slot) : Json(nullptr);
     object["port"] = record.port;
     object["device"] = TextOrNull(record.device.path);
     object["device_by_id"] = TextOrNull(record.device.by_id);

@@ -49,6 +49,8 @@ struct RunRecord {
     std::string host;
     std::string station;  // where the run was made: the host name unless named otherwise
     std::optional<std::string> operator_name;
+    // The station's slot the unit sat in; none outside a station.
+    std::optional<std::string> slot;
     std::string port;
     DeviceFacts device;
     AppType model = kAppTypeUndetermined;
