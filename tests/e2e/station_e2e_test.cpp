@@ -1,0 +1,169 @@
+// velkor-flash station against velkor-sim units: in a watched folder, where each unit's link
+// comes and goes with it, and on fixed ports, where the unit is taken off its adapter.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/e2e_programs.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+namespace velkor {
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+using testing::ChildProcess;
+using testing::kFlashProgram;
+using testing::kSimProgram;
+using testing::ProgramRun;
+using testing::RunToEnd;
+using testing::Simulator;
+
+constexpr std::chrono::seconds kStationTimeout{90};
+
+std::string MakeFirmware(const testing::TempDir& dir, const std::string& name,
+                         std::vector<std::string> identity = {}) {
+    const std::string file = (dir.path() / name).string();
+    std::vector<std::string> args = {kSimProgram, "firmware", "--model", "j5",
+                                     "--family",  "m3",       "-o",      file};
+    args.insert(args.end(), identity.begin(), identity.end());
+    EXPECT_EQ(RunToEnd(args).status, 0);
+    return file;
+}
+
+// The record lines by slot; a line that is not whole JSON fails the test.
+std::map<std::string, json> RecordsBySlot(const std::string& file) {
+    std::map<std::string, json> records;
+    std::istringstream in(testing::TempDir::Read(file));
+    for (std::string line; std::getline(in, line);) {
+        const json record = json::parse(line);
+        EXPECT_EQ(record["command"], "station");
+        EXPECT_FALSE(records.contains(record["slot"])) << "a slot updated twice: " << line;
+        records[record["slot"]] = record;
+    }
+    return records;
+}
+
+std::vector<std::string> Station(std::vector<std::string> more) {
+    std::vector<std::string> args = {kFlashProgram, "station", "--model", "j5", "--mcu", "m3"};
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+// Three units plugged into a watched folder: one is updated, one that already holds the file
+// is left alone, one the file is not for is refused; none is touched twice while it stays.
+TEST(StationInAWatchedFolder, UpdatesNewUnitsLeavesCurrentOnesAloneAndRefusesOthers) {
+    testing::TempDir dir;
+    const std::string file = MakeFirmware(dir, "j5-m3.hex");
+    const std::string image = (dir.path() / "j5-m3.bin").string();
+    ASSERT_EQ(RunToEnd({kFlashProgram, "image", "--mcu", "m3", file, "-o", image}).status, 0);
+    const auto fixture = dir.path() / "by-id";  // made only when the first unit comes
+    const std::string records = (dir.path() / "units.jsonl").string();
+    std::filesystem::create_directory(dir.path() / "logs");
+
+    ChildProcess station(testing::ProgramCommand(Station(
+        {"--watch", fixture.string(), "--match", "usb-*", "--poll-interval", "200", "--max-units",
+         "3", "--record", records, "--log", (dir.path() / "logs").string(), file})));
+    const std::string flash = (dir.path() / "new.bin").string();
+    std::vector<std::unique_ptr<Simulator>> units;
+    std::filesystem::create_directory(fixture);
+    std::filesystem::create_symlink("/dev/null", fixture / "not-a-usb-link");
+    for (const std::vector<std::string>& unit :
+         {std::vector<std::string>{"--symlink", (fixture / "usb-new").string(), "--flash-out",
+                                   flash},
+          std::vector<std::string>{"--symlink", (fixture / "usb-current").string(), "--flash-file",
+                                   image},
+          std::vector<std::string>{"--symlink", (fixture / "usb-other").string(), "--version-text",
+                                   "X5M3A-H8--N8N_V_3.10"}}) {
+        std::vector<std::string> options = {"--model", "j5", "--family", "m3"};
+        options.insert(options.end(), unit.begin(), unit.end());
+        units.push_back(std::make_unique<Simulator>(options));
+        ASSERT_FALSE(units.back()->device().empty()) << units.back()->err();
+    }
+    const auto status = station.Wait(kStationTimeout);
+    ASSERT_TRUE(status) << station.err();
+    EXPECT_EQ(*status, 4) << "the highest among the units: not confirmed\n" << station.err();
+    EXPECT_NE(station.out().find("Station: 3 units"), std::string::npos) << station.out();
+
+    const auto by_slot = RecordsBySlot(records);
+    ASSERT_EQ(by_slot.size(), 3u) << testing::TempDir::Read(records);
+    EXPECT_EQ(by_slot.at("usb-new")["result"], "updated");
+    EXPECT_EQ(by_slot.at("usb-new")["verify"], "matches");
+    EXPECT_EQ(by_slot.at("usb-current")["result"], "up_to_date");
+    EXPECT_EQ(by_slot.at("usb-current")["failure"], nullptr);
+    EXPECT_EQ(by_slot.at("usb-other")["result"], "not_confirmed");
+    for (const auto& unit : units) {
+        ASSERT_EQ(unit->Stop(), 0);
+    }
+    EXPECT_EQ(testing::TempDir::Read(flash), testing::TempDir::Read(image));
+    // Without a terminal, a line per event, each with its slot.
+    std::istringstream err(station.err());
+    for (std::string line; std::getline(err, line);) {
+        EXPECT_TRUE(line.starts_with("usb-")) << line;
+    }
+    EXPECT_NE(station.err().find("usb-current: up_to_date"), std::string::npos);
+    EXPECT_NE(testing::TempDir::Read(dir.path() / "logs" / "usb-new.log").find("Verify: MCU"),
+              std::string::npos);
+}
+
+// A unit whose line hangs up mid-programming fails and is recorded so, while the other slot
+// goes on; --firmware-dir picks each unit's own file and refuses a unit two files fit.
+TEST(StationOnFixedPorts, ChoosesEachUnitsFileAndRecordsAUnitLostMidProgramming) {
+    testing::TempDir dir;
+    const auto firmware = dir.path() / "firmware";
+    std::filesystem::create_directory(firmware);
+    testing::TempDir scratch;
+    const std::string version_b = "J5M3B-H8--N8N_V_3.10";
+    const std::string version_c = "J5M3C-H8--N8N_V_3.10";
+    std::filesystem::copy(MakeFirmware(scratch, "a.hex"), firmware / "a.hex");
+    std::filesystem::copy(MakeFirmware(scratch, "b.hex", {"--version-text", version_b}),
+                          firmware / "b.hex");
+    std::filesystem::copy(MakeFirmware(scratch, "c1.hex", {"--version-text", version_c}),
+                          firmware / "c1.hex");
+    std::filesystem::copy(
+        MakeFirmware(scratch, "c2.hex", {"--version-text", version_c, "--seed", "2"}),
+        firmware / "c2.hex");
+    dir.Write("firmware/notes.txt", "not firmware\n");
+    const std::string records = (dir.path() / "units.jsonl").string();
+
+    Simulator a({"--model", "j5", "--family", "m3"});
+    Simulator b({"--model", "j5", "--family", "m3", "--version-text", version_b,
+                 "--drop-after-records", "40"});
+    Simulator c({"--model", "j5", "--family", "m3", "--version-text", version_c});
+    for (const Simulator* unit : {&a, &b, &c}) {
+        ASSERT_FALSE(unit->device().empty()) << unit->err();
+    }
+    const ProgramRun run = RunToEnd(
+        Station({"--port", a.device(), "--port", b.device(), "--port", c.device(), "--firmware-dir",
+                 firmware.string(), "--max-units", "3", "--record", records}));
+    EXPECT_EQ(run.status, 5) << "the highest among the units: programming failed\n" << run.err;
+
+    const auto by_slot = RecordsBySlot(records);
+    ASSERT_EQ(by_slot.size(), 3u) << testing::TempDir::Read(records);
+    const json& first = by_slot.at(a.device());
+    EXPECT_EQ(first["result"], "updated");
+    EXPECT_EQ(first["file_path"], (firmware / "a.hex").string());
+    const json& lost = by_slot.at(b.device());
+    EXPECT_EQ(lost["result"], "program_failed");
+    EXPECT_EQ(lost["file_path"], (firmware / "b.hex").string());
+    EXPECT_EQ(lost["failure"]["record"], 41);
+    EXPECT_EQ(lost["failure"]["cause"], "hung_up");
+    const json& both = by_slot.at(c.device());
+    EXPECT_EQ(both["result"], "no_file");
+    EXPECT_EQ(both["file_path"], nullptr);
+    EXPECT_NE(run.err.find("c1.hex"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("c2.hex"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace velkor
