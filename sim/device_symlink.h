@@ -15,7 +15,8 @@ class DeviceSymlink {
     DeviceSymlink(const DeviceSymlink&) = delete;
     DeviceSymlink& operator=(const DeviceSymlink&) = delete;
 
-    // Makes `link` point to `device`, replacing an older symbolic link there but never any
+    // Makes `link` point to `device` in one step (made under a temporary name in the same
+    // folder and renamed into place), replacing an older symbolic link there but never any
     // other kind of file. False with `error` set when that is not possible.
     bool Create(const std::filesystem::path& link, const std::filesystem::path& device,
                 std::string& error);

@@ -27,15 +27,25 @@ constexpr std::size_t kReadChunk = 512;
 }  // namespace
 
 PtyTransport::PtyTransport(PseudoTerminal& terminal, McuSimulator& simulator, Clock& clock)
-    : terminal_(terminal), simulator_(simulator), clock_(clock) {}
+    : terminal_(terminal), simulator_(&simulator), clock_(clock) {}
 
-int PtyTransport::Serve(int stop_fd) {
+void PtyTransport::Unplug() {
+    simulator_ = nullptr;
+    pending_.clear();
+}
+
+void PtyTransport::PlugIn(McuSimulator& simulator) {
+    simulator_ = &simulator;
+    pending_.clear();
+}
+
+int PtyTransport::Serve(int wake_fd) {
     for (;;) {
         const std::uint32_t now = clock_.NowMs();
         bool blocked = false;
         if (!dropped_) {
             blocked = !WriteDue(now);
-            if (const auto drop = simulator_.DropTimeMs(); drop && HasCome(*drop, now)) {
+            if (const auto drop = DropTimeMs(); drop && HasCome(*drop, now)) {
                 terminal_.Hangup();
                 pending_.clear();
                 dropped_ = true;
@@ -43,7 +53,7 @@ int PtyTransport::Serve(int stop_fd) {
             }
         }
         pollfd entries[2] = {
-            {stop_fd, POLLIN, 0},
+            {wake_fd, POLLIN, 0},
             {terminal_.master_fd(), static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0},
         };
         const nfds_t count = dropped_ ? 1 : 2;
@@ -102,7 +112,7 @@ int PtyTransport::NextWakeMs(std::uint32_t now_ms, bool output_blocked) const {
     if (!pending_.empty() && !output_blocked) {
         wake = MsUntil(pending_.front().at_ms, now_ms);
     }
-    if (const auto drop = simulator_.DropTimeMs()) {
+    if (const auto drop = DropTimeMs()) {
         const int until_drop = MsUntil(*drop, now_ms);
         wake = wake < 0 ? until_drop : std::min(wake, until_drop);
     }
@@ -117,9 +127,12 @@ int PtyTransport::ReadInput() {
     }
     const std::span<const std::uint8_t> received(buffer, static_cast<std::size_t>(count));
     if (!received.empty()) {
-        Log(TrafficText("host -> MCU", received));
+        Log(TrafficText(simulator_ ? "host -> MCU" : "host -> no unit", received));
     }
-    const TimedBytes answer = simulator_.Receive(received, clock_.NowMs());
+    if (simulator_ == nullptr) {
+        return 0;
+    }
+    const TimedBytes answer = simulator_->Receive(received, clock_.NowMs());
     pending_.insert(pending_.end(), answer.begin(), answer.end());
     return 0;
 }
@@ -134,6 +147,10 @@ void PtyTransport::DrainInput() {
             return;
         }
     }
+}
+
+std::optional<std::uint32_t> PtyTransport::DropTimeMs() const {
+    return simulator_ ? simulator_->DropTimeMs() : std::nullopt;
 }
 
 void PtyTransport::Log(std::string_view text) const {

@@ -1,15 +1,18 @@
 // velkor-sim: a simulated head unit on a pseudo-terminal. It prints the device path as the
-// first line of standard output and answers as the unit's MCU until SIGINT or SIGTERM; its
-// firmware subcommand writes firmware files for such a unit.
+// first line of standard output and answers as the unit's MCU until SIGINT, SIGTERM or SIGHUP;
+// SIGUSR1 and SIGUSR2 take the unit off and plug the next one in, as on a production fixture
+// whose adapter stays. Its firmware subcommand writes firmware files for such a unit.
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
+#include "sim/control_signals.h"
 #include "sim/device_symlink.h"
 #include "sim/firmware_command.h"
 #include "sim/flash_file.h"
@@ -17,7 +20,6 @@
 #include "sim/option_text.h"
 #include "sim/pseudo_terminal.h"
 #include "sim/pty_transport.h"
-#include "sim/stop_signals.h"
 #include "sim/unit_names.h"
 
 namespace velkor::sim {
@@ -55,6 +57,7 @@ struct SimOptions {
     std::size_t corrupt_record = 0;
     bool no_return = false;
     std::string symlink;
+    bool start_unplugged = false;
     bool verbose = false;
 };
 
@@ -82,10 +85,12 @@ void AddUnitOptions(CLI::App& app, SimOptions& options) {
         ->check(CLI::ExistingFile)
         ->option_text("FILE");
     app.add_option("--flash-out", options.flash_out,
-                   "at the end, write the main MCU's whole flash (256 KiB) to FILE")
+                   "at the end, write the main MCU's whole flash (256 KiB) to FILE, of the "
+                   "last unit plugged in")
         ->option_text("FILE");
     app.add_option("--slave-flash-out", options.slave_flash_out,
-                   "at the end, write the slave MCU's whole flash (256 KiB) to FILE")
+                   "at the end, write the slave MCU's whole flash (256 KiB) to FILE, of the "
+                   "last unit plugged in")
         ->option_text("FILE");
     app.add_option("--checksum-range", options.checksum_range,
                    "flash addresses FIRST-LAST (inclusive) the checksum sums (default: the "
@@ -250,7 +255,8 @@ void LogLine(std::string_view text) {
     std::fprintf(stderr, "velkor-sim: %.*s\n", static_cast<int>(text.size()), text.data());
 }
 
-// Both flashes as the unit ends, for comparison with the firmware files programmed.
+// Both flashes of the last unit plugged in (a unit taken off keeps its flash), for comparison
+// with the firmware files programmed.
 bool SaveFlashes(const SimOptions& options, const SimulatedUnit& unit) {
     bool saved = true;
     const std::pair<const std::string*, const FlashMemory*> outputs[] = {
@@ -271,12 +277,11 @@ int Serve(const CLI::App& app, const SimOptions& options) {
     if (!BuildConfig(app, options, config)) {
         return kExitFailed;
     }
-    // Before any other thread exists, so that no thread takes the stop signals by default.
-    StopSignals stop;
+    // Before any other thread exists, so that no thread takes the signals by default.
+    ControlSignals signals;
     ::signal(SIGPIPE, SIG_IGN);  // a closed log stream must not end the simulator
-    if (!stop.ok()) {
-        std::fprintf(stderr, "velkor-sim: cannot watch for stop signals: %s\n",
-                     std::strerror(errno));
+    if (!signals.ok()) {
+        std::fprintf(stderr, "velkor-sim: cannot watch for signals: %s\n", std::strerror(errno));
         return kExitFailed;
     }
     PseudoTerminal terminal;
@@ -293,25 +298,54 @@ int Serve(const CLI::App& app, const SimOptions& options) {
     }
 
     RealClock clock;
-    McuSimulator simulator(std::move(config), clock.NowMs());
-    PtyTransport transport(terminal, simulator, clock);
+    // Every unit plugged in starts as the command line set the first one.
+    const auto fresh_unit = [&config, &clock, &options] {
+        auto unit = std::make_unique<McuSimulator>(config, clock.NowMs());
+        if (options.verbose) {
+            unit->SetEventLog(LogLine);
+        }
+        return unit;
+    };
+    std::unique_ptr<McuSimulator> simulator = fresh_unit();
+    PtyTransport transport(terminal, *simulator, clock);
     if (options.verbose) {
-        simulator.SetEventLog(LogLine);
         transport.SetTrafficLog(LogLine);
+    }
+    if (options.start_unplugged) {
+        transport.Unplug();
     }
     std::fprintf(stderr,
                  "velkor-sim: %s unit, MCU family %s, MCU checksum %08X, on %s; "
                  "end with Ctrl-C\n",
                  options.model == kAppTypeJ5 ? "J5" : "R3360", FamilyName(options.family),
-                 simulator.unit().Checksum(), terminal.device_path().c_str());
+                 simulator->unit().Checksum(), terminal.device_path().c_str());
+    if (options.start_unplugged) {
+        LogLine("no unit plugged in yet (SIGUSR2 plugs one in)");
+    }
     std::printf("%s\n", terminal.device_path().c_str());
     std::fflush(stdout);
 
-    const int error = transport.Serve(stop.fd());
+    int error = 0;
+    for (;;) {
+        error = transport.Serve(signals.fd());
+        const auto event = error == 0 ? signals.Take() : std::nullopt;
+        if (!event || *event == ControlEvent::kStop) {
+            break;
+        }
+        if (*event == ControlEvent::kUnplug) {
+            transport.Unplug();
+            LogLine("unit unplugged");
+        } else {
+            auto next = fresh_unit();
+            transport.PlugIn(*next);
+            simulator = std::move(next);
+            LogLine("next unit plugged in");
+        }
+    }
     if (error != 0) {
         std::fprintf(stderr, "velkor-sim: the pseudo-terminal failed: %s\n", std::strerror(error));
     }
-    const bool saved = SaveFlashes(options, simulator.unit());
+    const bool saved = SaveFlashes(options, simulator->unit());
     return error == 0 && saved ? kExitStopped : kExitFailed;
 }
 
@@ -323,16 +357,23 @@ int main(int argc, char** argv) {
     CLI::App app{
         "velkor-sim: a simulated head unit on a pseudo-terminal. Prints the device path as the "
         "first line of standard output, then answers as the MCU (queries, boot loader, unit "
-        "options) until SIGINT or SIGTERM. Exit status: 0 ended by a signal, 1 could not start, "
-        "the pseudo-terminal failed or a flash could not be saved, 64 bad usage.",
+        "options) until SIGINT, SIGTERM or SIGHUP. As on a production fixture, whose adapter "
+        "and so the device stay: SIGUSR1 unplugs the unit (it answers nothing, a programming "
+        "under way stops dead), SIGUSR2 plugs in the next unit, fresh as the options set it; "
+        "each logs a line on standard error. Exit status: 0 ended by a signal, 1 could not "
+        "start, the pseudo-terminal failed or a flash could not be saved, 64 bad usage.",
         "velkor-sim"};
     app.set_version_flag("--version", "velkor-sim " VELKOR_VERSION);
     SimOptions options;
     AddUnitOptions(app, options);
     AddFaultOptions(app, options);
     app.add_option("--symlink", options.symlink,
-                   "also make PATH a symbolic link to the device (removed at the end)")
+                   "also make PATH a symbolic link to the device, renamed into place whole, "
+                   "removed at the end if still ours; an existing symbolic link is replaced, "
+                   "any other file refused")
         ->option_text("PATH");
+    app.add_flag("--start-unplugged", options.start_unplugged,
+                 "start with no unit on the device: SIGUSR2 plugs one in");
     app.add_flag("-v,--verbose", options.verbose, "log every byte and command on standard error");
     int firmware_exit = 0;
     AddFirmwareCommand(app, firmware_exit);

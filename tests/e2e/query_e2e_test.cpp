@@ -275,12 +275,20 @@ TEST(QueryOnAPortInUse, FailsWithTheReasonInPlainWords) {
     EXPECT_EQ(holder.QueryVersion(), 0) << "the holder's port is untouched";
 }
 
-TEST(SimulatorProgram, ServesThroughItsSymlinkAndEndsCleanlyOnInterrupt) {
+TEST(SimulatorProgram, ServesThroughItsSymlinkAndEndsCleanlyOnInterruptOrHangup) {
     testing::TempDir dir;
     const std::string link = (dir.path() / "ttyVELKOR").string();
     Simulator sim({"--model", "j5", "--symlink", link});
     ASSERT_FALSE(sim.device().empty()) << sim.process().err();
     EXPECT_EQ(std::filesystem::read_symlink(link), sim.device());
+    const auto entries = [&dir] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    };
+    EXPECT_EQ(entries(), std::vector<std::string>{"ttyVELKOR"}) << "no temporary name left";
 
     const ProgramRun run = RunQuery(link, "j5");
     EXPECT_EQ(run.status, 0) << run.err;
@@ -289,6 +297,43 @@ TEST(SimulatorProgram, ServesThroughItsSymlinkAndEndsCleanlyOnInterrupt) {
     sim.process().Signal(SIGINT);
     EXPECT_EQ(sim.process().Wait(kRunTimeout), 0);
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+
+    Simulator closed_terminal({"--model", "j5", "--symlink", link});
+    ASSERT_FALSE(closed_terminal.device().empty()) << closed_terminal.process().err();
+    closed_terminal.process().Signal(SIGHUP);
+    EXPECT_EQ(closed_terminal.process().Wait(kRunTimeout), 0);
+    EXPECT_TRUE(entries().empty());
+}
+
+// A unit taken off a fixture and the next one plugged in, while the device stays.
+TEST(SimulatorProgram, AnswersNothingUnpluggedAndPlugsInAFreshUnit) {
+    testing::TempDir dir;
+    const std::string firmware = (dir.path() / "j5-m3.hex").string();
+    const std::string flash = (dir.path() / "flash.bin").string();
+    const ProgramRun made = RunToEnd(
+        {testing::kSimProgram, "firmware", "--model", "j5", "--family", "m3", "-o", firmware});
+    ASSERT_EQ(made.status, 0) << made.err;
+    Simulator sim({"--model", "j5", "--family", "m3", "--flash-out", flash});
+    ASSERT_FALSE(sim.device().empty()) << sim.err();
+    const ProgramRun write = RunToEnd(
+        {kFlashProgram, "write", "--port", sim.device(), "--model", "j5", "--mcu", "m3", firmware});
+    ASSERT_EQ(write.status, 0) << write.err;
+    ASSERT_NE(write.err.find("Verify: MCU checksum " + made.out.substr(0, 8) + " matches"),
+              std::string::npos)
+        << write.err;
+
+    ASSERT_TRUE(sim.Unplug()) << sim.err();
+    const ProgramRun unplugged = RunQuery(sim.device(), "j5");
+    EXPECT_EQ(unplugged.status, 1);
+    EXPECT_EQ(unplugged.err, "======== MCU Version ========\nMCU no respone\n");
+
+    ASSERT_TRUE(sim.PlugInNext()) << sim.err();
+    const ProgramRun next = RunQuery(sim.device(), "j5");
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_EQ(next.out, "01FE0000\n") << "erased, as the options set the first unit";
+    ASSERT_EQ(sim.Stop(), 0) << sim.err();
+    EXPECT_EQ(testing::TempDir::Read(flash), std::string(256 * 1024, '\xFF'))
+        << "the flash of the unit plugged in at the end";
 }
 
 }  // namespace

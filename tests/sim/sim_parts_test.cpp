@@ -2,6 +2,7 @@
 // the texts of velkor-sim's command line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -153,14 +154,34 @@ TEST(FlashFile, FillsFromAddressZeroOrLeavesTheFlashAlone) {
     }
 }
 
-TEST(DeviceSymlink, NeverReplacesAFileThatIsNoLink) {
+TEST(DeviceSymlink, ReplacesOnlyAnOlderLinkAndRemovesOnlyItsOwn) {
     testing::TempDir dir;
     const auto regular = dir.Write("settings.ini", "keep");
-    DeviceSymlink symlink;
     std::string error;
-    EXPECT_FALSE(symlink.Create(regular, "/dev/pts/9", error));
-    EXPECT_NE(error.find("not a symbolic link"), std::string::npos);
+    {
+        DeviceSymlink symlink;
+        EXPECT_FALSE(symlink.Create(regular, "/dev/pts/9", error));
+        EXPECT_NE(error.find("not a symbolic link"), std::string::npos);
+    }
     EXPECT_EQ(testing::TempDir::Read(regular), "keep");
+
+    // A link left by an earlier run is replaced; one another run has made since is left.
+    const auto link = dir.path() / "ttyVELKOR";
+    std::filesystem::create_symlink("/dev/pts/8", link);
+    {
+        DeviceSymlink symlink;
+        ASSERT_TRUE(symlink.Create(link, "/dev/pts/9", error)) << error;
+        EXPECT_EQ(std::filesystem::read_symlink(link), "/dev/pts/9");
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink("/dev/pts/7", link);
+    }
+    EXPECT_EQ(std::filesystem::read_symlink(link), "/dev/pts/7");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"settings.ini", "ttyVELKOR"}));
 }
 
 }  // namespace

@@ -123,6 +123,17 @@ class ChildProcess {
         return exit_status_.has_value();
     }
 
+    // Whether standard error shows `text` after its first `from` characters within `timeout`.
+    bool ErrShows(const std::string& text, std::size_t from, std::chrono::milliseconds timeout) {
+        const auto deadline = Clock::now() + timeout;
+        while (err_.find(text, from) == std::string::npos) {
+            if (Clock::now() >= deadline || !Pump(deadline)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     const std::string& out() const { return out_; }
     const std::string& err() const { return err_; }
 

@@ -33,6 +33,11 @@ class SimulatorProcess {
     ChildProcess& process() { return process_; }
     const std::string& err() const { return process_.err(); }
 
+    // Takes the unit off the fixture, or plugs the next one in, as a station's operator does;
+    // true once the simulator has said so.
+    bool Unplug() { return SignalAndWait(SIGUSR1, "velkor-sim: unit unplugged\n"); }
+    bool PlugInNext() { return SignalAndWait(SIGUSR2, "velkor-sim: next unit plugged in\n"); }
+
     // Ends the simulator as Ctrl-C would; its exit status.
     std::optional<int> Stop() {
         process_.Signal(SIGTERM);
@@ -40,6 +45,12 @@ class SimulatorProcess {
     }
 
   private:
+    bool SignalAndWait(int signal_number, const std::string& line) {
+        const std::size_t from = process_.err().size();
+        process_.Signal(signal_number);
+        return process_.ErrShows(line, from, kStartTimeout);
+    }
+
     static std::vector<std::string> Args(std::vector<std::string> command,
                                          std::vector<std::string> options) {
         command.insert(command.end(), options.begin(), options.end());
