@@ -165,5 +165,45 @@ TEST(StationOnFixedPorts, ChoosesEachUnitsFileAndRecordsAUnitLostMidProgramming)
     EXPECT_NE(run.err.find("c2.hex"), std::string::npos) << run.err;
 }
 
+// On a fixed port the unit is taken off its adapter: the next unit is updated only once the
+// last one is gone; the first SIGINT lets the unit being programmed finish.
+TEST(StationOnAFixedPort, TakesTheNextUnitOnceTheLastIsGoneAndFinishesItOnInterrupt) {
+    testing::TempDir dir;
+    const std::string file = MakeFirmware(dir, "j5-m3.hex");
+    const std::string records = (dir.path() / "units.jsonl").string();
+    // Paced, so that programming lasts long enough to be interrupted.
+    Simulator unit({"--model", "j5", "--family", "m3", "--baud", "230400"});
+    ASSERT_FALSE(unit.device().empty()) << unit.err();
+    ChildProcess station(testing::ProgramCommand(
+        Station({"--port", unit.device(), "--poll-interval", "200", "--record", records, file})));
+    const std::string slot = unit.device() + ": ";
+    ASSERT_TRUE(station.ErrShows(slot + "updated", 0, kStationTimeout)) << station.err();
+    // The unit stays: it is asked after, but not updated again.
+    EXPECT_FALSE(station.ErrShows(slot + "updating", station.err().find(slot + "updated"), 1s));
+    ASSERT_TRUE(unit.Unplug());
+    ASSERT_TRUE(station.ErrShows(slot + "unit removed", 0, kStationTimeout)) << station.err();
+    ASSERT_TRUE(unit.PlugInNext());
+    const std::size_t second = station.err().size();
+    ASSERT_TRUE(station.ErrShows(slot + "updating", second, kStationTimeout)) << station.err();
+    // Well into its programming.
+    std::this_thread::sleep_for(4s);
+    station.Signal(SIGINT);
+    const auto status = station.Wait(kStationTimeout);
+    ASSERT_TRUE(status) << station.err();
+    EXPECT_EQ(*status, 128 + SIGINT) << station.err();
+    EXPECT_NE(station.out().find("Station: 2 units"), std::string::npos) << station.out();
+
+    std::istringstream lines(testing::TempDir::Read(records));
+    std::vector<json> units;
+    for (std::string line; std::getline(lines, line);) {
+        units.push_back(json::parse(line));
+    }
+    ASSERT_EQ(units.size(), 2u);
+    for (const json& record : units) {
+        EXPECT_EQ(record["result"], "updated") << record;
+        EXPECT_EQ(record["verify"], "matches") << record;
+    }
+}
+
 }  // namespace
 }  // namespace velkor
