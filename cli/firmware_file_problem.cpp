@@ -112,11 +112,21 @@ int ReadHead(const std::string& path, std::string& head) {
     return 0;
 }
 
+FileFormat FamilyFormat(McuType mcu) {
+    return mcu == kMcuTypeStm8 ? FileFormat::kSRecords : FileFormat::kIntelHex;
+}
+
 }  // namespace
 
-std::optional<FileProblem> FirmwareFileProblem(const std::string& path, McuType mcu) {
+bool InFamilyFormat(const std::string& path, McuType mcu) {
+    std::string head;
+    return ReadHead(path, head) == 0 && FormatOf(head) == FamilyFormat(mcu);
+}
+
+std::optional<FileProblem> FirmwareFileProblem(const std::string& path, McuType mcu,
+                                               std::vector<std::uint8_t>* image) {
     const std::string name = EscapeControls(path);
-    const FileFormat wanted = mcu == kMcuTypeStm8 ? FileFormat::kSRecords : FileFormat::kIntelHex;
+    const FileFormat wanted = FamilyFormat(mcu);
     std::string head;
     if (const int error = ReadHead(path, head); error != 0) {
         FileProblem problem{std::string(kLogCannotOpen), "cannot open " + name + ": "};
@@ -154,6 +164,9 @@ std::optional<FileProblem> FirmwareFileProblem(const std::string& path, McuType 
     if (!facts.ends_with_end_record) {
         return FileProblem{std::string(kLogNoEndRecord),
                            name + " does not end with its end record; it may be cut short"};
+    }
+    if (image != nullptr) {
+        image->assign(reader->Buffer(), reader->Buffer() + kImageSize);
     }
     return std::nullopt;
 }

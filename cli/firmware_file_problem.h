@@ -3,8 +3,10 @@
 // words naming the file, so that nothing is sent to a unit for a file that will not do.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "settings/unit_types.h"
 
@@ -18,7 +20,13 @@ struct FileProblem {
     std::string message;
 };
 
-// None when the file at `path` loads whole with the reader of `mcu`.
-std::optional<FileProblem> FirmwareFileProblem(const std::string& path, McuType mcu);
+// None when the file at `path` loads whole with the reader of `mcu`; the image it loads into
+// (kImageSize bytes) is then left in `image`, if given.
+std::optional<FileProblem> FirmwareFileProblem(const std::string& path, McuType mcu,
+                                               std::vector<std::uint8_t>* image = nullptr);
+
+// Whether the first record of the regular file at `path` is in the format of `mcu`'s family
+// (Intel HEX, S-records), by its first character that is not blank.
+bool InFamilyFormat(const std::string& path, McuType mcu);
 
 }  // namespace velkor

@@ -19,7 +19,8 @@ struct SlotEvent {
 class SlotWatcher {
   public:
     // Watches `folder`, and its creation when it does not exist yet, for links whose names
-    // match the shell pattern `glob` (empty: every name).
+    // match the shell pattern `glob` (empty: every name); hidden names (a leading '.') never
+    // match, as udev makes its links under such a name first.
     SlotWatcher(std::string folder, std::string glob, std::uint32_t settle_ms = 200);
     ~SlotWatcher();
     SlotWatcher(const SlotWatcher&) = delete;

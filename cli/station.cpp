@@ -32,12 +32,18 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// A slot's share of its log: the progress of the stream on the board; the text goes only to
-// the slot's log file.
+// A slot's share of its log: the progress of the stream on the board, and the first line of
+// the last error, which says why a unit failed; the text goes only to the slot's log file.
 class SlotProgress final : public ReportSink {
   public:
     SlotProgress(StationScreen& screen, std::size_t slot) : screen_(screen), slot_(slot) {}
     void AppendText(std::string_view /*text*/) override {}
+    void AppendMarked(std::string_view text, LogKind kind) override {
+        if (kind == LogKind::kError && !text.empty()) {
+            last_error_ = std::string(text.substr(0, text.find_first_of("\r\n")));
+        }
+    }
+    const std::string& last_error() const { return last_error_; }
     void ResetProgress(int /*maximum*/) override {}
     void SetProgress(int /*position*/) override {}
     void AdvanceStream(const StreamProgress& progress) override {
@@ -50,6 +56,7 @@ class SlotProgress final : public ReportSink {
   private:
     StationScreen& screen_;
     std::size_t slot_;
+    std::string last_error_;
 };
 
 struct Slot {
@@ -213,6 +220,8 @@ void Station::UpdateUnit(Slot& slot) {
     if (record.programming && record.programming->failure &&
         record.programming->failure->cause != StreamFailureCause::kStopped) {
         result += ": " + FailureLine(*record.programming);
+    } else if (exit != 0 && !progress.last_error().empty()) {
+        result += ": " + progress.last_error();
     }
     if (recorded.exit != exit) {
         result += " (record not kept)";

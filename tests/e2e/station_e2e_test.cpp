@@ -105,7 +105,9 @@ TEST(StationInAWatchedFolder, UpdatesNewUnitsLeavesCurrentOnesAloneAndRefusesOth
     for (const auto& unit : units) {
         ASSERT_EQ(unit->Stop(), 0);
     }
-    EXPECT_EQ(testing::TempDir::Read(flash), testing::TempDir::Read(image));
+    // The family's firmware range, from address 0.
+    EXPECT_TRUE(testing::TempDir::Read(flash).substr(0, 0x20000) ==
+                testing::TempDir::Read(image).substr(0, 0x20000));
     // Without a terminal, a line per event, each with its slot.
     std::istringstream err(station.err());
     for (std::string line; std::getline(err, line);) {
