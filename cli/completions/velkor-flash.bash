@@ -44,7 +44,7 @@ _velkor_flash() {
     local command='' i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            image | query | check | write | config | ports)
+            image | query | check | write | config | station | ports)
                 command=${COMP_WORDS[i]}
                 break
                 ;;
@@ -59,6 +59,7 @@ _velkor_flash() {
         [image]="-h --help --mcu -o --output $output"
         [query]="-h --help --port --model --force-port --connect-attempts $record $talk"
         [check]="-h --help $units --slave $record $talk"
+        [station]="-h --help --model --mcu --port --ports-from --watch --match --firmware-dir --record --station --operator --log --poll-interval --always --max-units --slave --no-verify --connect-attempts"
         [write]="-h --help $units --slave --force --no-verify --verify-timeout $record $talk"
         [config]="-h --help $units --tv --hbrake --rds --tft --dvd --radio --audio $record $talk"
         [ports]='-h --help --json'
@@ -88,7 +89,13 @@ _velkor_flash() {
                 _velkor_flash_files "$cur"
                 return
                 ;;
-            --verify-timeout | --connect-attempts | --station | --operator)
+            --watch | --firmware-dir)
+                compopt -o dirnames 2>/dev/null
+                COMPREPLY=($(compgen -d -- "$cur"))
+                return
+                ;;
+            --verify-timeout | --connect-attempts | --station | --operator | --match | \
+                --poll-interval | --max-units)
                 COMPREPLY=()
                 return
                 ;;
@@ -125,13 +132,13 @@ _velkor_flash() {
         if [[ $cur == -* ]]; then
             _velkor_flash_words '-h --help --version' "$cur"
         else
-            _velkor_flash_words 'image query check write config ports' "$cur"
+            _velkor_flash_words 'image query check write config station ports' "$cur"
         fi
     elif [[ $cur == -* ]]; then
         _velkor_flash_words "${options[$command]}" "$cur"
     else
         case $command in
-            image | check | write) _velkor_flash_files "$cur" ;; # the firmware FILE
+            image | check | write | station) _velkor_flash_files "$cur" ;; # the firmware FILE
             *) COMPREPLY=() ;;
         esac
     fi
