@@ -71,6 +71,7 @@ class ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
+    int pid() const { return pid_; }
     bool running() const { return pid_ > 0 && !exit_status_; }
 
     // The first line of standard output not yet taken, without its line end; empty when none
