@@ -135,6 +135,11 @@ cmp -s "$work/settings" "$root$settings" || fail "the upgrade lost the technicia
   || fail "the upgrade did not move the planted files to $data"
 [ -z "$(in_root dpkg-query -W -f='${Conffiles}' velkor-tool)" ] \
   || fail "dpkg still lists conffiles: $(in_root dpkg-query -W -f='${Conffiles}' velkor-tool)"
+# The station's service template is shipped, and nothing enables it.
+grep -q '^ExecStart=/usr/bin/velkor-flash station' "$root/lib/systemd/system/velkor-station@.service" \
+  || fail "the station's service template is missing"
+[ -z "$(find "$root/etc/systemd" -name 'velkor-station@*' 2>/dev/null)" ] \
+  || fail "the station's service is enabled by the package"
 
 for attempt in "touch $folder/qt.conf" "mkdir $folder/platforms" "mv $folder/data $folder/x"; do
   ! as_member sh -c "$attempt" 2>/dev/null || fail "a dialout member could $attempt"
