@@ -136,7 +136,7 @@ cmp -s "$work/settings" "$root$settings" || fail "the upgrade lost the technicia
 [ -z "$(in_root dpkg-query -W -f='${Conffiles}' velkor-tool)" ] \
   || fail "dpkg still lists conffiles: $(in_root dpkg-query -W -f='${Conffiles}' velkor-tool)"
 # The station's service template is shipped, and nothing enables it.
-grep -q '^ExecStart=/usr/bin/velkor-flash station' "$root/lib/systemd/system/velkor-station@.service" \
+grep -q '^ExecStart=/usr/bin/velkor-flash station' "$root/usr/lib/systemd/system/velkor-station@.service" \
   || fail "the station's service template is missing"
 [ -z "$(find "$root/etc/systemd" -name 'velkor-station@*' 2>/dev/null)" ] \
   || fail "the station's service is enabled by the package"
