@@ -104,6 +104,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "velkor-sim firmware failed\n");
         return 1;
     }
+    // One lone write with its verify, as a technician runs it: what a slot can do at best.
+    double lone_write_s = 0;
+    {
+        SimulatorProcess unit(kSim,
+                              {"--model", "j5", "--family", "m3", "--baud", std::to_string(kBaud)});
+        const auto began = SteadyClock::now();
+        ChildProcess write(std::vector<std::string>{kFlash, "write", "--port", unit.device(),
+                                                    "--model", "j5", "--mcu", "m3", firmware});
+        if (write.Wait(5min) != 0) {
+            std::fprintf(stderr, "the lone write failed\n%s\n", write.err().c_str());
+            return 1;
+        }
+        lone_write_s = std::chrono::duration<double>(SteadyClock::now() - began).count();
+    }
     const auto fixture = dir.path() / "by-id";
     std::filesystem::create_directory(fixture);
     const auto records = dir.path() / "units.jsonl";
@@ -202,6 +216,8 @@ int main(int argc, char** argv) {
     std::printf("  wire limit       %8.1f units per hour (%d x 3600 s / %.1f s of records)\n",
                 limit, slots, wire_s);
     std::printf("  of the limit     %8.3f\n", per_hour / limit);
+    std::printf("  of lone writes   %8.3f (%d x 3600 s / %.1f s of one write with its verify)\n",
+                per_hour / (slots * 3600.0 / lone_write_s), slots, lone_write_s);
     std::printf(
         "  link to 1st byte %8.0f ms median, %.0f ms worst (%zu units)\n", Median(first_byte_ms),
         first_byte_ms.empty() ? 0.0 : *std::max_element(first_byte_ms.begin(), first_byte_ms.end()),
