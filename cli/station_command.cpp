@@ -139,7 +139,7 @@ void AddStationCommand(CLI::App& app, int& exit_code, InterruptSignals& signals)
         "--no-verify", [verify] { *verify = false; },
         "end each update after \"Update complete\", without the verify");
     AddConnectAttemptsOption(*command, options->connect_attempts);
-    command->add_option("FILE", options->file, "firmware file for every unit")->option_text("FILE");
+    command->add_option("FILE", options->file, "firmware file for every unit (or --firmware-dir)");
     command->callback([options, verify, &exit_code, &signals] {
         options->verify = *verify;
         if (!CheckCombination(*options)) {
