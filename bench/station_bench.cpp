@@ -171,8 +171,8 @@ int main(int argc, char** argv) {
     std::size_t lines_seen = 0;
     int failed = 0;
     double programming_cpu_end = programming_cpu;
-    while (station.running() && !station.EndsWithin(100ms)) {
-        programming_cpu_end = CpuSeconds(station.pid());  // /proc forgets it once reaped
+    // Reads the record lines that came since, and feeds each slot that is done a new unit.
+    const auto take_records = [&] {
         std::istringstream lines(ReadFile(records));
         std::size_t line_number = 0;
         for (std::string line; std::getline(lines, line); ++line_number) {
@@ -197,7 +197,12 @@ int main(int argc, char** argv) {
                 by_name[feed.name] = &feed;
             }
         }
+    };
+    while (station.running() && !station.EndsWithin(100ms)) {
+        programming_cpu_end = CpuSeconds(station.pid());  // /proc forgets it once reaped
+        take_records();
     }
+    take_records();  // the last lines, written as the station ended
     const double wall = std::chrono::duration<double>(SteadyClock::now() - started).count();
     const auto status = station.Wait(60s);
     const double programming_share = (programming_cpu_end - programming_cpu) / wall / slots * 100;
