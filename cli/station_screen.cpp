@@ -121,9 +121,10 @@ void StationScreen::SetProgress(std::size_t slot, int percent) {
 void StationScreen::SetResult(std::size_t slot, const std::string& result) {
     std::lock_guard lock(mutex_);
     Row& row = rows_[slot];
-    row.result = result;
+    // File names and the log's words may carry anything a folder or a unit holds.
+    row.result = EscapeControls(result);
     row.result_time = ClockTime();
-    Line(row, result);
+    Line(row, row.result);
     Redraw();
 }
 
@@ -143,7 +144,7 @@ void StationScreen::Line(const Row& row, std::string_view text) {
         return;
     }
     std::string line = row.name + ": ";
-    line += text;
+    line += EscapeControls(text);
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), out_);
     std::fflush(out_);
