@@ -22,10 +22,13 @@
 #include "cli/several_ports.h"
 #include "cli/slot_watcher.h"
 #include "cli/station_screen.h"
+#include "cli/station_status.h"
+#include "cli/station_web.h"
 #include "cli/stream_lines.h"
 #include "cli/unit_probe.h"
 #include "cli/update_run.h"
 #include "platform/clock.h"
+#include "record/run_record.h"
 
 namespace velkor {
 namespace {
@@ -36,7 +39,8 @@ using SteadyClock = std::chrono::steady_clock;
 // the last error, which says why a unit failed; the text goes only to the slot's log file.
 class SlotProgress final : public ReportSink {
   public:
-    SlotProgress(StationScreen& screen, std::size_t slot) : screen_(screen), slot_(slot) {}
+    SlotProgress(StationScreen& screen, std::size_t row, StationStatus& status, std::size_t id)
+        : screen_(screen), row_(row), status_(status), id_(id) {}
     void AppendText(std::string_view /*text*/) override {}
     void AppendMarked(std::string_view text, LogKind kind) override {
         if (kind == LogKind::kError && !text.empty()) {
@@ -48,22 +52,31 @@ class SlotProgress final : public ReportSink {
     void SetProgress(int /*position*/) override {}
     void AdvanceStream(const StreamProgress& progress) override {
         if (progress.bytes_total > 0) {
-            screen_.SetProgress(slot_,
-                                static_cast<int>(progress.bytes_done * 100 / progress.bytes_total));
+            const auto percent = static_cast<int>(progress.bytes_done * 100 / progress.bytes_total);
+            screen_.SetProgress(row_, percent);
+            status_.SetProgress(id_, percent);
         }
     }
 
   private:
     StationScreen& screen_;
-    std::size_t slot_;
+    std::size_t row_;
+    StationStatus& status_;
+    std::size_t id_;
     std::string last_error_;
 };
+
+// The name the records carry: --station, or the host name.
+std::string StationName(const RecordOptions& record) {
+    return record.station.empty() ? StartRecord("station").station : record.station;
+}
 
 struct Slot {
     std::string name;    // the link's name, or the port as given
     std::string device;  // what is opened
     std::string log_file;
-    std::size_t row = 0;
+    std::size_t row = 0;        // on the screen
+    std::size_t status_id = 0;  // in the web page's status
     std::atomic<bool> removed{false};
     std::atomic<bool> finished{false};
     std::thread thread;
@@ -72,17 +85,28 @@ struct Slot {
 class Station {
   public:
     Station(const StationOptions& options, RunStop& stop)
-        : options_(options), stop_(stop), screen_(stderr), started_(SteadyClock::now()) {
+        : options_(options),
+          stop_(stop),
+          screen_(stderr),
+          status_(StationName(options.record), StartRecord("station").tool_version),
+          started_(SteadyClock::now()) {
         if (!options.firmware_dir.empty()) {
             choice_ = std::make_unique<FirmwareChoice>(options.firmware_dir, options.mcu);
         }
-        ShowTotals();
+    }
+    ~Station() {
+        status_.Close();
+        if (web_) {
+            web_->Stop();
+        }
     }
 
     int Run();
 
   private:
     void AddSlot(std::string name, std::string device, std::string log_file);
+    // The slot's state on the screen and on the web page.
+    void ShowState(const Slot& slot, SlotState state, std::string_view version = {});
     void SlotLoop(Slot& slot);
     // Waits for a unit in `slot`; false when the slot or the station ends first.
     bool AwaitUnit(Slot& slot, ProbeResult& probe);
@@ -97,10 +121,14 @@ class Station {
     void ReapFinished();
     int WatchFolder();
     void PrintSummary();
+    // The web page and metrics, when asked for; false when it cannot listen.
+    bool Serve();
 
     const StationOptions& options_;
     RunStop& stop_;
     StationScreen screen_;
+    StationStatus status_;
+    std::unique_ptr<StationWeb> web_;
     std::unique_ptr<FirmwareChoice> choice_;
     const SteadyClock::time_point started_;
     std::list<Slot> slots_;  // only the main thread adds and removes
@@ -119,22 +147,28 @@ void Station::AddSlot(std::string name, std::string device, std::string log_file
     slot.device = std::move(device);
     slot.log_file = std::move(log_file);
     slot.row = screen_.AddSlot(slot.name);
+    slot.status_id = status_.AddSlot(slot.name);
     slot.thread = std::thread([this, &slot] {
         SlotLoop(slot);
         slot.finished.store(true);
     });
 }
 
+void Station::ShowState(const Slot& slot, SlotState state, std::string_view version) {
+    screen_.SetState(slot.row, state, version);
+    status_.SetState(slot.status_id, state, version);
+}
+
 void Station::SlotLoop(Slot& slot) {
     while (!slot.removed.load()) {
         ProbeResult probe;
-        screen_.SetState(slot.row, SlotState::kWaiting);
+        ShowState(slot, SlotState::kWaiting);
         if (!AwaitUnit(slot, probe) || !TakeCycle()) {
             return;
         }
-        screen_.SetState(slot.row, SlotState::kUpdating, probe.version_text);
+        ShowState(slot, SlotState::kUpdating, probe.version_text);
         UpdateUnit(slot);
-        screen_.SetState(slot.row, SlotState::kDone);
+        ShowState(slot, SlotState::kDone);
         if (!AwaitRemoval(slot)) {
             return;
         }
@@ -167,7 +201,7 @@ bool Station::AwaitRemoval(Slot& slot) {
             return false;
         }
         if (!shown) {
-            screen_.SetState(slot.row, SlotState::kRemoval);
+            ShowState(slot, SlotState::kRemoval);
             shown = true;
         }
         const ProbeResult probe = ProbeUnit(slot.device, options_.model, &stop_);
@@ -180,6 +214,7 @@ bool Station::AwaitRemoval(Slot& slot) {
 }
 
 void Station::UpdateUnit(Slot& slot) {
+    const auto began = SteadyClock::now();
     UpdateRequest request;
     request.unit.device = slot.device;
     request.unit.model = options_.model;
@@ -200,7 +235,7 @@ void Station::UpdateUnit(Slot& slot) {
     request.unit.held_by = HeldBy(slot.device);
     OutputOptions outputs;
     outputs.log_file = slot.log_file;
-    SlotProgress progress(screen_, slot.row);
+    SlotProgress progress(screen_, slot.row, status_, slot.status_id);
     RunRecord record;
     int exit;
     {
@@ -216,17 +251,22 @@ void Station::UpdateUnit(Slot& slot) {
     record.slot = slot.name;
     record.device = device;
     const RecordedRun recorded = RecordRun(options_.record, record, exit);
-    std::string result = record.result;
+    std::string reason;
     if (record.programming && record.programming->failure &&
         record.programming->failure->cause != StreamFailureCause::kStopped) {
-        result += ": " + FailureLine(*record.programming);
+        reason = FailureLine(*record.programming);
     } else if (exit != 0 && !progress.last_error().empty()) {
-        result += ": " + progress.last_error();
+        reason = progress.last_error();
     }
+    std::string shown = reason.empty() ? record.result : record.result + ": " + reason;
     if (recorded.exit != exit) {
-        result += " (record not kept)";
+        shown += " (record not kept)";
+        reason += reason.empty() ? "record not kept" : " (record not kept)";
     }
-    screen_.SetResult(slot.row, result);
+    screen_.SetResult(slot.row, shown);
+    status_.UnitDone(slot.status_id, record.result, reason,
+                     std::chrono::duration<double>(SteadyClock::now() - began).count(),
+                     recorded.object);
     CycleDone(recorded.exit, record.result);
 }
 
@@ -285,6 +325,7 @@ void Station::ReapFinished() {
             it->thread.join();
             if (it->removed.load()) {
                 screen_.RemoveSlot(it->row);
+                status_.RemoveSlot(it->status_id);
             }
             it = slots_.erase(it);
         } else {
@@ -326,7 +367,31 @@ int Station::WatchFolder() {
     return 0;
 }
 
+bool Station::Serve() {
+    if (!options_.http) {
+        return true;
+    }
+    web_ = std::make_unique<StationWeb>(status_);
+    const HttpListen& http = *options_.http;
+    const bool ipv6 = http.address.find(':') != std::string::npos;
+    std::string error;
+    if (!web_->Start(http, error)) {
+        std::fprintf(stderr, "velkor-flash: cannot serve the station's page on %s%s%s:%d: %s\n",
+                     ipv6 ? "[" : "", http.address.c_str(), ipv6 ? "]" : "", http.port,
+                     error.c_str());
+        return false;
+    }
+    std::fprintf(stderr, "Station page: http://%s%s%s:%d/ (metrics: /metrics)\n", ipv6 ? "[" : "",
+                 http.address.c_str(), ipv6 ? "]" : "", web_->port());
+    return true;
+}
+
 int Station::Run() {
+    // Before the board: it is redrawn in place below this line.
+    if (!Serve()) {
+        return kExitUsage;
+    }
+    ShowTotals();
     int exit = 0;
     if (!options_.watch.empty()) {
         exit = WatchFolder();

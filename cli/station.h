@@ -10,6 +10,7 @@
 
 #include "cli/record_options.h"
 #include "cli/run_stop.h"
+#include "cli/station_web.h"
 #include "settings/unit_types.h"
 
 namespace velkor {
@@ -31,6 +32,7 @@ struct StationOptions {
     bool slave = false;
     bool verify = true;
     unsigned connect_attempts = 1;
+    std::optional<HttpListen> http;  // the web page and metrics; none without
 };
 
 // Runs the station until `stop` drains or stops it, or until --max-units cycles ended. The

@@ -62,6 +62,7 @@ bool CheckCombination(const StationOptions& options) {
 void AddStationCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
     auto options = std::make_shared<StationOptions>();
     auto verify = std::make_shared<bool>(true);
+    auto http = std::make_shared<std::string>();
     CLI::App* command = app.add_subcommand("station");
     SetCommandHelp(
         *command,
@@ -139,9 +140,24 @@ void AddStationCommand(CLI::App& app, int& exit_code, InterruptSignals& signals)
         "--no-verify", [verify] { *verify = false; },
         "end each update after \"Update complete\", without the verify");
     AddConnectAttemptsOption(*command, options->connect_attempts);
+    command
+        ->add_option("--http", *http,
+                     "serve a live page of the station, its state as JSON (/api/state) and "
+                     "Prometheus metrics (/metrics) on PORT of ADDR (default 127.0.0.1; 0.0.0.0 "
+                     "for every network)")
+        ->option_text("[ADDR:]PORT");
     command->add_option("FILE", options->file, "firmware file for every unit (or --firmware-dir)");
-    command->callback([options, verify, &exit_code, &signals] {
+    command->callback([options, verify, http, &exit_code, &signals] {
         options->verify = *verify;
+        if (!http->empty()) {
+            std::string why;
+            options->http = ParseHttpListen(*http, why);
+            if (!options->http) {
+                std::fprintf(stderr, "velkor-flash: --http %s: %s\n", http->c_str(), why.c_str());
+                exit_code = kExitUsage;
+                return;
+            }
+        }
         if (!CheckCombination(*options)) {
             exit_code = kExitUsage;
             return;
