@@ -1,7 +1,12 @@
 // velkor-flash station against velkor-sim units: in a watched folder, where each unit's link
 // comes and goes with it, and on fixed ports, where the unit is taken off its adapter.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -205,6 +210,69 @@ TEST(StationOnAFixedPort, TakesTheNextUnitOnceTheLastIsGoneAndFinishesItOnInterr
         EXPECT_EQ(record["result"], "updated") << record;
         EXPECT_EQ(record["verify"], "matches") << record;
     }
+}
+
+// The web server of a station: its state and metrics, escaped and read-only, while a client
+// that asked for the events and never reads them does not keep the station from ending.
+TEST(StationWebServer, ServesStateAndMetricsReadOnlyAndEndsPastAStalledClient) {
+    testing::TempDir dir;
+    const std::string version = "<script>alert(1)</script>J5M3A-H8--N8N_V_3.10";
+    const std::string file = MakeFirmware(dir, "j5-m3.hex", {"--version-text", version});
+    const std::string records = (dir.path() / "units.jsonl").string();
+    Simulator unit({"--model", "j5", "--family", "m3", "--version-text", version});
+    ASSERT_FALSE(unit.device().empty()) << unit.err();
+    ChildProcess station(testing::ProgramCommand(
+        Station({"--port", unit.device(), "--poll-interval", "200", "--http", "127.0.0.1:0",
+                 "--station", "line \"3\"", "--record", records, file})));
+    const std::string page = "Station page: http://127.0.0.1:";
+    ASSERT_TRUE(station.ErrShows(page, 0, 10s)) << station.err();
+    const int port = std::stoi(station.err().substr(station.err().find(page) + page.size()));
+
+    const int stalled = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int small = 4096;
+    ::setsockopt(stalled, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(stalled, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string request = "GET /events HTTP/1.1\r\nHost: station\r\n\r\n";
+    ASSERT_EQ(::write(stalled, request.data(), request.size()),
+              static_cast<ssize_t>(request.size()));
+
+    ASSERT_TRUE(station.ErrShows(unit.device() + ": updated", 0, kStationTimeout)) << station.err();
+    httplib::Client client("127.0.0.1", port);
+    const auto state = client.Get("/api/state");
+    ASSERT_TRUE(state) << httplib::to_string(state.error());
+    EXPECT_EQ(state->status, 200);
+    const json parsed = json::parse(state->body);
+    EXPECT_EQ(parsed["station"], "line \"3\"");
+    ASSERT_EQ(parsed["slots"].size(), 1u);
+    EXPECT_EQ(parsed["slots"][0]["version"], version);
+    EXPECT_EQ(parsed["totals"]["updated"], 1);
+    ASSERT_EQ(parsed["records"].size(), 1u);
+    EXPECT_EQ(parsed["records"][0], json::parse(testing::TempDir::Read(records)));
+    EXPECT_NE(state->get_header_value("Content-Security-Policy").find("script-src 'self'"),
+              std::string::npos);
+
+    const auto metrics = client.Get("/metrics");
+    ASSERT_TRUE(metrics);
+    EXPECT_NE(metrics->body.find("velkor_station_units_total{result=\"updated\"} 1\n"),
+              std::string::npos)
+        << metrics->body;
+    EXPECT_NE(metrics->body.find("station=\"line \\\"3\\\"\""), std::string::npos) << metrics->body;
+    for (const auto& refused : {client.Post("/"), client.Put("/api/state", "", "text/plain"),
+                                client.Delete("/metrics")}) {
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->status, 405);
+        EXPECT_EQ(refused->get_header_value("Allow"), "GET, HEAD");
+    }
+
+    station.Signal(SIGTERM);
+    const auto status = station.Wait(10s);
+    ::close(stalled);
+    ASSERT_TRUE(status) << "the station did not end\n" << station.err();
+    EXPECT_EQ(*status, 128 + SIGTERM) << station.err();
 }
 
 }  // namespace
