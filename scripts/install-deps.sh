@@ -7,13 +7,15 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  libudev-dev nlohmann-json3-dev libssl-dev
+  libudev-dev nlohmann-json3-dev libssl-dev libcpp-httplib-dev
   srecord
   xvfb xauth libx11-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation
   clang libclang-rt-dev clang-format
   help2man debootstrap imagemagick xdotool
   zsh
+  # The station's page in a real browser, and a real Prometheus scraping its metrics.
+  chromium chromium-driver python3-selenium prometheus
 )
 [ "$#" -eq 0 ] || packages=("$@")
 
