@@ -263,10 +263,10 @@ void Station::UpdateUnit(Slot& slot) {
         shown += " (record not kept)";
         reason += reason.empty() ? "record not kept" : " (record not kept)";
     }
-    screen_.SetResult(slot.row, shown);
     status_.UnitDone(slot.status_id, record.result, reason,
                      std::chrono::duration<double>(SteadyClock::now() - began).count(),
                      recorded.object);
+    screen_.SetResult(slot.row, shown);
     CycleDone(recorded.exit, record.result);
 }
 
