@@ -55,7 +55,8 @@ def run(build, work, baud, http):
     command.append(firmware)
     browsers = []
     started = time.monotonic()
-    station = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    log = open(os.path.join(work, "station.log"), "w")
+    station = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=log)
     try:
         if http:
             time.sleep(0.5)
@@ -71,8 +72,11 @@ def run(build, work, baud, http):
         for unit, _ in units:
             unit.send_signal(signal.SIGTERM)
             unit.wait()
+    log.close()
     if station.returncode != 0:
-        sys.exit(f"station_web_cost: the station ended with {station.returncode}")
+        with open(log.name) as lines:
+            sys.exit(f"station_web_cost: the station ended with {station.returncode}:\n"
+                     + lines.read())
     cpu = usage.ru_utime + usage.ru_stime
     return cpu, wall
 

@@ -100,6 +100,8 @@ void AddStationCommand(CLI::App& app, int& exit_code, InterruptSignals& signals)
         ->add_option("--port", options->ports,
                      "serial device of a slot of the fixture; once per slot")
         ->expected(1)
+        // FILE is optional here: without this, the parser gives it to the last --port.
+        ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->option_text("DEVICE");
     command

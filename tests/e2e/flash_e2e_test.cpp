@@ -415,6 +415,14 @@ TEST(RefusedCommandLines, SayWhyBeforeAByteIsSent) {
          "), which would take the MCU's replies; close that program and try again, or give "
          "--force-port\n"},
         // A file that will not do is said before the port is opened.
+        {{"station", "--model", "r3360", "--mcu", "nec", "--port", "{DEV}", "--port", "{DIR}/none",
+          "{DIR}/none.hex"},
+         3,
+         "velkor-flash: cannot open {DIR}/none.hex: no such file\n"},
+        {{"station", "--model", "r3360", "--mcu", "nec", "--port", "{DEV}", "--http", "::1:80",
+          "{FW}"},
+         64,
+         "velkor-flash: --http ::1:80: an IPv6 address goes in brackets: [::1]:8080\n"},
         {{"write", "--port", "{DEV}", "--model", "r3360", "--mcu", "nec", "{DIR}/none.hex"},
          3,
          "ERROR:can not open the file\nvelkor-flash: cannot open {DIR}/none.hex: no such file\n"},
