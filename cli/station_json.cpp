@@ -72,6 +72,7 @@ std::string StationStateJson(const StationSnapshot& snapshot) {
         records.push_back(record);
     }
     object["records"] = std::move(records);
+    object["records_seen"] = snapshot.records_seen;
     return JsonText(object);
 }
 

@@ -188,7 +188,11 @@ void StationWeb::Impl::Routes() {
     server.Get("/metrics", [this](const httplib::Request&, httplib::Response& response) {
         response.set_content(StationMetrics(status.Snapshot(false)), kMetricsContentType);
     });
-    server.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
+    server.Get("/events", [this](const httplib::Request& request, httplib::Response& response) {
+        if (request.method == "HEAD") {
+            response.set_header("Content-Type", "text/event-stream");
+            return;
+        }
         auto client = std::make_shared<EventClient>();
         {
             std::lock_guard lock(mutex);
@@ -251,8 +255,11 @@ void StationWeb::Impl::Publish() {
             now = status.Snapshot(true);
             const std::uint64_t fresh = now.records_seen - last.records_seen;
             const std::size_t shown = std::min<std::uint64_t>(fresh, now.records.size());
+            // Numbered, so that a page drops a record its whole state already held.
             for (std::size_t i = now.records.size() - shown; i < now.records.size(); ++i) {
-                events += Event("record", JsonText(now.records[i]));
+                const std::uint64_t number = now.records_seen - (now.records.size() - 1 - i);
+                events +=
+                    Event("record", JsonText({{"number", number}, {"record", now.records[i]}}));
             }
         }
         Broadcast(events);

@@ -11,6 +11,7 @@
   let slots = [];
   let receivedAt = 0;  // performance.now() when `slots` came
   let records = [];    // oldest first
+  let recordsSeen = 0; // the number of the last record shown
   let source = null;
 
   const succeeded = (result) => result === 'updated' || result === 'up_to_date';
@@ -155,13 +156,17 @@
     source.addEventListener('state', (event) => {
       const state = JSON.parse(event.data);
       records = state.records.slice(-MAX_RECORDS);
+      recordsSeen = state.records_seen;
       applySlots(state);
       renderRecords();
       setConnection('live', 'Live');
     });
     source.addEventListener('slots', (event) => applySlots(JSON.parse(event.data)));
     source.addEventListener('record', (event) => {
-      records.push(JSON.parse(event.data));
+      const numbered = JSON.parse(event.data);
+      if (numbered.number <= recordsSeen) return;
+      recordsSeen = numbered.number;
+      records.push(numbered.record);
       records = records.slice(-MAX_RECORDS);
       renderRecords();
     });
