@@ -22,13 +22,13 @@
 #include "cli/several_ports.h"
 #include "cli/slot_watcher.h"
 #include "cli/station_screen.h"
-#include "cli/station_status.h"
-#include "cli/station_web.h"
 #include "cli/stream_lines.h"
 #include "cli/unit_probe.h"
 #include "cli/update_run.h"
 #include "platform/clock.h"
 #include "record/run_record.h"
+#include "station/web/station_status.h"
+#include "station/web/station_web.h"
 
 namespace velkor {
 namespace {

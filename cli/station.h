@@ -10,8 +10,8 @@
 
 #include "cli/record_options.h"
 #include "cli/run_stop.h"
-#include "cli/station_web.h"
 #include "settings/unit_types.h"
+#include "station/web/station_web.h"
 
 namespace velkor {
 

@@ -53,20 +53,6 @@ std::string FitFromEnd(const std::string& text, std::size_t width) {
 
 }  // namespace
 
-std::string_view SlotStateWord(SlotState state) {
-    switch (state) {
-        case SlotState::kWaiting:
-            return "waiting";
-        case SlotState::kUpdating:
-            return "updating";
-        case SlotState::kDone:
-            return "done";
-        case SlotState::kRemoval:
-            break;
-    }
-    return "removal";
-}
-
 StationScreen::StationScreen(std::FILE* out) : out_(out), terminal_(::isatty(fileno(out))) {}
 
 StationScreen::~StationScreen() = default;

@@ -11,11 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "station/slot_state.h"
+
 namespace velkor {
-
-enum class SlotState { kWaiting, kUpdating, kDone, kRemoval };
-
-std::string_view SlotStateWord(SlotState state);
 
 class StationScreen {
   public:

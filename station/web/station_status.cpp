@@ -1,4 +1,4 @@
-#include "cli/station_status.h"
+#include "station/web/station_status.h"
 
 #include <algorithm>
 #include <iterator>

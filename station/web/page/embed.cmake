@@ -1,5 +1,5 @@
 # Writes OUTPUT, a C++ file holding the page's files as raw string literals:
-#   cmake -DSOURCE_DIR=cli/web -DOUTPUT=web_assets.cpp -P embed.cmake
+#   cmake -DSOURCE_DIR=station/web/page -DOUTPUT=web_assets.cpp -P embed.cmake
 set(assets
   "/|station.html|text/html"
   "/station.css|station.css|text/css"
@@ -17,8 +17,8 @@ foreach(asset IN LISTS assets)
   endif()
   string(APPEND entries "    {\"${path}\", \"${type}; charset=utf-8\", R\"velkor_web(${body})velkor_web\"},\n")
 endforeach()
-file(WRITE "${OUTPUT}.new" "// Generated from cli/web by embed.cmake.
-#include \"cli/web_assets.h\"
+file(WRITE "${OUTPUT}.new" "// Generated from station/web/page by embed.cmake.
+#include \"station/web/web_assets.h\"
 
 namespace velkor {
 namespace {

@@ -1,4 +1,4 @@
-#include "cli/station_metrics.h"
+#include "station/web/station_metrics.h"
 
 #include <charconv>
 #include <iterator>

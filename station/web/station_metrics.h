@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "cli/station_status.h"
+#include "station/web/station_status.h"
 
 namespace velkor {
 

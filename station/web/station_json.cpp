@@ -1,4 +1,4 @@
-#include "cli/station_json.h"
+#include "station/web/station_json.h"
 
 #include "record/record_json.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/station_status.h"
+#include "station/web/station_status.h"
 
 namespace velkor {
 

@@ -16,7 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/station_screen.h"
+#include "station/slot_state.h"
 
 namespace velkor {
 

@@ -1,4 +1,4 @@
-#include "cli/station_web.h"
+#include "station/web/station_web.h"
 
 #include <httplib.h>
 
@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "cli/station_json.h"
-#include "cli/station_metrics.h"
-#include "cli/web_assets.h"
+#include "station/web/station_json.h"
+#include "station/web/station_metrics.h"
+#include "station/web/web_assets.h"
 
 namespace velkor {
 namespace {

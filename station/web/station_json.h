@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/station_status.h"
+#include "station/web/station_status.h"
 
 namespace velkor {
 
