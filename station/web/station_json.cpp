@@ -68,8 +68,8 @@ std::string StationSlotsJson(const StationSnapshot& snapshot) {
 std::string StationStateJson(const StationSnapshot& snapshot) {
     ordered_json object = SlotsObject(snapshot);
     ordered_json records = ordered_json::array();
-    for (const ordered_json& record : snapshot.records) {
-        records.push_back(record);
+    for (const auto& record : snapshot.records) {
+        records.push_back(*record);
     }
     object["records"] = std::move(records);
     object["records_seen"] = snapshot.records_seen;

@@ -84,7 +84,7 @@ void StationStatus::UnitDone(std::size_t id, const std::string& result, const st
     ++times.buckets[static_cast<std::size_t>(bucket - std::begin(kUpdateSecondsBuckets))];
     times.sum += seconds;
     ++times.count;
-    now_.records.push_back(std::move(record));
+    now_.records.push_back(std::make_shared<const nlohmann::ordered_json>(std::move(record)));
     if (now_.records.size() > kRecentRecords) {
         now_.records.pop_front();
     }

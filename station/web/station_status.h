@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -55,9 +56,10 @@ struct StationSnapshot {
     std::vector<SlotStatus> slots;  // in the order they came
     std::map<std::string, std::uint64_t> results;
     UpdateTimes update_times;
-    std::deque<nlohmann::ordered_json> records;  // oldest first, at most kRecentRecords
-    std::uint64_t records_seen = 0;              // every record since the start
-    std::uint64_t sequence = 0;                  // changes since the start
+    // Oldest first, at most kRecentRecords; shared, so that a snapshot copies no record.
+    std::deque<std::shared_ptr<const nlohmann::ordered_json>> records;
+    std::uint64_t records_seen = 0;  // every record since the start
+    std::uint64_t sequence = 0;      // changes since the start
 };
 
 class StationStatus {

@@ -259,7 +259,7 @@ void StationWeb::Impl::Publish() {
             for (std::size_t i = now.records.size() - shown; i < now.records.size(); ++i) {
                 const std::uint64_t number = now.records_seen - (now.records.size() - 1 - i);
                 events +=
-                    Event("record", JsonText({{"number", number}, {"record", now.records[i]}}));
+                    Event("record", JsonText({{"number", number}, {"record", *now.records[i]}}));
             }
         }
         Broadcast(events);
