@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-dev clang-format
   help2man debootstrap imagemagick xdotool
   zsh
+  chromium chromium-driver python3-selenium prometheus
 )
 [ "$#" -eq 0 ] || packages=("$@")
 
