@@ -79,8 +79,12 @@ def page_test(processes, folder):
         driver.set_script_timeout(10)
         driver.get(f"http://127.0.0.1:{port}/")
         driver.execute_script("window.velkorTestMark = 1;")
-        page = lambda: driver.execute_script(READ_PAGE)
-        tile = lambda: driver.execute_script(READ_TILE, "usb-unit-1")
+
+        def page():
+            return driver.execute_script(READ_PAGE)
+
+        def tile():
+            return driver.execute_script(READ_TILE, "usb-unit-1") or {}
 
         wait_until("the page to be live with no unit updated", 10, page,
                    lambda p: p["connection"] == "live" and p["updated"] == "0")
@@ -89,23 +93,24 @@ def page_test(processes, folder):
         unit = processes.unit(sim, watch / "usb-unit-1", "--start-unplugged", "--baud", "115200",
                               "--version-text", VERSION)
         wait_until("the new slot's tile, waiting", 10, tile,
-                   lambda t: t and t["state"] == "waiting")
+                   lambda t: t.get("state") == "waiting")
         unit.signal(signal.SIGUSR2)
         unit.wait_for_err("velkor-sim: next unit plugged in")
-        wait_until("the tile to show the update", 10, tile, lambda t: t["show"] == "updating")
+        wait_until("the tile to show the update", 10, tile, lambda t: t.get("show") == "updating")
         first = wait_until("a progress value below 100 on the tile", 20, tile,
-                           lambda t: t["show"] == "updating" and t["percent"] is not None
-                           and 0 < t["percent"] < 100)
+                           lambda t: t.get("show") == "updating"
+                           and 0 < (t["percent"] or 0) < 100)
         wait_until(f"the progress to move on from {first['percent']} %", 10, tile,
-                   lambda t: t["percent"] is not None and t["percent"] > first["percent"])
-        wait_until("the tile to show the unit updated", 40, tile, lambda t: t["show"] == "updated")
+                   lambda t: (t.get("percent") or 0) > first["percent"])
+        wait_until("the tile to show the unit updated", 40, tile,
+                   lambda t: t.get("show") == "updated")
         wait_until("1 unit updated in the totals and one record line", 5, page,
                    lambda p: p["updated"] == "1" and len(p["records"]) == 1)
 
         shown = tile()
-        if shown["version"] != VERSION or shown["versionElements"] != 0:
-            raise Failure(f"the tile shows the version {shown['version']!r} with "
-                          f"{shown['versionElements']} elements, not the text {VERSION!r}")
+        if shown.get("version") != VERSION or shown.get("versionElements") != 0:
+            raise Failure(f"the tile shows the version {shown.get('version')!r} with "
+                          f"{shown.get('versionElements')} elements, not the text {VERSION!r}")
         seen = page()
         record = seen["records"][0]
         if record[2] != ["updated", 0] or record[3] != [VERSION, 0]:
