@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Screenshots of the tool as a technician sees it: the main window during an update, the update
 # type dialog and the file browser (in the program directory and at the root), on a real X
-# server (Xvfb) of each screen size, against velkor-sim. Writes PNG files into the given folder.
+# server (Xvfb) of each screen size, against velkor-sim; and the station's live page in headless
+# Chromium at a tablet's 1280x800 and a wall screen's 1920x1080, whatever the sizes asked for.
+# Writes PNG files into the given folder.
 #
 #   scripts/screenshots.sh [OUT_DIR] [WIDTHxHEIGHT ...]
-#   (default: build/screenshots, at 800x480 and 480x272)
+#   (default: build/screenshots, the tool at 800x480 and 480x272)
 #   scripts/screenshots.sh --check
-#   (makes the 800x480 pictures afresh and compares them with those in docs/screenshots)
+#   (makes the tool's 800x480 pictures and the page's afresh and compares them with those in
+#   docs/screenshots)
 #
 # VELKOR_BUILD_DIR names a build folder to take the programs from (default: build, built here).
 set -euo pipefail
@@ -46,11 +49,15 @@ sizes=("$@")
 [ "${#sizes[@]}" -gt 0 ] || sizes=(800x480 480x272)
 cd "$root"
 
-# Xvfb to draw on, ImageMagick's import to take the picture, xdotool to press buttons.
+# Xvfb to draw on, ImageMagick's import to take the picture, xdotool to press buttons; Chromium
+# driven by Debian's Python for the page.
 need=()
 command -v Xvfb >/dev/null || need+=(xvfb)
 [ -x /usr/bin/import ] || need+=(imagemagick)
 command -v xdotool >/dev/null || need+=(xdotool)
+[ -x /usr/bin/chromium ] || need+=(chromium)
+[ -x /usr/bin/chromedriver ] || need+=(chromium-driver)
+/usr/bin/python3 -c 'import selenium' 2>/dev/null || need+=(python3-selenium)
 if [ "${#need[@]}" -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || { echo "screenshots: install ${need[*]}" >&2; exit 1; }
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}"
@@ -59,7 +66,7 @@ fi
 build=${VELKOR_BUILD_DIR:-build}
 if [ -z "${VELKOR_BUILD_DIR:-}" ]; then
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build -j "$(nproc)" --target velkor-tool velkor-sim >/dev/null
+  cmake --build build -j "$(nproc)" --target velkor-tool velkor-sim velkor-flash >/dev/null
 fi
 mkdir -p "$out"
 
@@ -169,3 +176,36 @@ for size in "${sizes[@]}"; do
   kill "$xvfb_pid" 2>/dev/null || true
   wait "$xvfb_pid" 2>/dev/null || true
 done
+
+# The station's page: four watched slots, one updating at the unit's line speed, one updated, one
+# failed (its unit's version is not the file's) and one whose adapter waits for a unit.
+by_id="$work/by-id"
+mkdir -p "$by_id"
+slot_link() { echo "$by_id/usb-Velkor_Fixture_Slot_$1-if00-port0"; }
+unit() {
+  local link
+  link=$(slot_link "$1")
+  shift
+  "$build/sim/velkor-sim" --model j5 --family m3 --symlink "$link" "$@" >/dev/null 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do [ -L "$link" ] && return 0; sleep 0.1; done
+  echo "screenshots: velkor-sim made no link $link" >&2
+  return 1
+}
+# Every link in place before the station starts, so that it lists the slots in name order.
+unit 1
+unit 2 --baud 115200
+unit 3 --version-text J5M3B-H9--N8N_V_3.02
+unit 4 --start-unplugged
+"$build/cli/velkor-flash" station --model j5 --mcu m3 --watch "$by_id" --poll-interval 200 \
+  --station "Line 3 west" --http 127.0.0.1:0 "$tool_dir/J5-M3-2.3.hex" \
+  >/dev/null 2>"$work/station.log" &
+pids+=($!)
+url=
+for _ in $(seq 100); do
+  url=$(sed -n 's/^Station page: \(http[^ ]*\).*/\1/p' "$work/station.log")
+  [ -n "$url" ] && break
+  sleep 0.1
+done
+[ -n "$url" ] || { echo "screenshots: the station serves no page" >&2; cat "$work/station.log" >&2; exit 1; }
+/usr/bin/python3 "$root/scripts/station_page_screenshots.py" "$url" "$out" 1280x800 1920x1080
