@@ -23,11 +23,22 @@ std::string Number(double value) {
     return std::string(text, end);
 }
 
-// A label value: names may hold anything, so controls and bytes that are not UTF-8 are shown
-// as escapes first, then the format's own escapes apply.
+// A label value. A name with control characters or bytes that are not UTF-8 shows them
+// escaped, as on the terminal; any other name as it is. Then the format's own escapes.
 std::string LabelValue(std::string_view text) {
+    std::string doubled;  // what EscapeControls makes of a name it leaves alone
+    for (const char c : text) {
+        doubled += c;
+        if (c == '\\') {
+            doubled += c;
+        }
+    }
+    std::string shown = EscapeControls(text);
+    if (shown == doubled) {
+        shown = text;
+    }
     std::string value;
-    for (const char c : EscapeControls(text)) {
+    for (const char c : shown) {
         if (c == '\\' || c == '"') {
             value += '\\';
         }

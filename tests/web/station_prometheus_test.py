@@ -92,6 +92,12 @@ scrape_configs:
     values = [series["value"][1] for series in answer["data"]["result"]]
     if values != ["2"]:
         raise Failure(f"Prometheus has {UPDATED} = {values}, not [2]: {answer}")
+    # The name comes through the label's escapes as it was given.
+    query = urllib.parse.urlencode({"query": "velkor_station_info"})
+    answer = get_json(f"{prometheus}/api/v1/query?{query}")
+    names = [series["metric"]["station"] for series in answer["data"]["result"]]
+    if names != [STATION]:
+        raise Failure(f"Prometheus has the station named {names}, not [{STATION!r}]")
 
 
 if __name__ == "__main__":
