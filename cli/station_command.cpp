@@ -88,7 +88,9 @@ void AddStationCommand(CLI::App& app, int& exit_code, InterruptSignals& signals)
              "third ends at once. At the end a summary line goes to standard output.",
          .exits = {{"0", "every unit was updated or up to date"},
                    {"1-7", "the highest status among the units, as write gives it"},
-                   kBadUsageStatus,
+                   {"64",
+                    "bad usage: an unknown option, a missing or wrong value, files that clash; "
+                    "or --http cannot listen where asked; nothing was sent or written"},
                    {"128+N", "ended by signal N (SIGINT 130, SIGTERM 143)"}},
          .examples = {"velkor-flash station --model j5 --mcu m3 --watch --record units.jsonl "
                       "fw.hex",
