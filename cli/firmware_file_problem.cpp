@@ -85,8 +85,8 @@ const char* FamilyName(McuType mcu) {
     }
 }
 
-// The first bytes of a regular file; the errno of the failure otherwise.
-int ReadHead(const std::string& path, std::string& head) {
+// The first bytes of a regular file, and its size; the errno of the failure otherwise.
+int ReadHead(const std::string& path, std::string& head, std::uint64_t* size = nullptr) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         return errno;
@@ -109,6 +109,9 @@ int ReadHead(const std::string& path, std::string& head) {
         return error;
     }
     head.assign(bytes, static_cast<std::size_t>(count));
+    if (size != nullptr) {
+        *size = static_cast<std::uint64_t>(info.st_size);
+    }
     return 0;
 }
 
@@ -128,10 +131,15 @@ std::optional<FileProblem> FirmwareFileProblem(const std::string& path, McuType 
     const std::string name = EscapeControls(path);
     const FileFormat wanted = FamilyFormat(mcu);
     std::string head;
-    if (const int error = ReadHead(path, head); error != 0) {
+    std::uint64_t size = 0;
+    if (const int error = ReadHead(path, head, &size); error != 0) {
         FileProblem problem{std::string(kLogCannotOpen), "cannot open " + name + ": "};
         problem.message += error < 0 ? "it is not a regular file" : Reason(error);
         return problem;
+    }
+    if (size > kMaxFirmwareFileSize) {
+        return FileProblem{std::string(kLogTooLarge),
+                           name + " is too large for a firmware file (over 64 MiB)"};
     }
     if (const FileFormat format = FormatOf(head);
         format != FileFormat::kUnknown && format != wanted) {

@@ -109,8 +109,8 @@ int CFirmwareImage::ReadFile(const std::string& path) {
         return kLoadCannotOpen;
     }
     const auto file_size = static_cast<std::uint64_t>(info.st_size);
-    if (file_size > kMaxFileSize) {
-        report_.AppendError(kLogFormatError);
+    if (file_size > kMaxFirmwareFileSize) {
+        report_.AppendError(kLogTooLarge);
         return kLoadFormatError;
     }
     std::string content;

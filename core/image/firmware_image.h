@@ -27,6 +27,11 @@ inline constexpr std::string_view kLogNoMemory = "ERROR:no memory\r\n";
 inline constexpr std::string_view kLogCannotOpen = "ERROR:can not open the file\r\n";
 inline constexpr std::string_view kLogCannotRead = "ERROR:can not read the file\r\n";
 inline constexpr std::string_view kLogFormatError = "ERROR:the file format is not correct\r\n";
+inline constexpr std::string_view kLogTooLarge = "ERROR:the file is too large\r\n";
+
+// A firmware file of a 256 KiB MCU, even in one-byte records, stays far below this; a larger
+// one is not read into memory but refused (result 3, as a file that is no firmware file).
+inline constexpr std::uint64_t kMaxFirmwareFileSize = 64 * 1024 * 1024;
 // Warnings after a load that succeeded: the file holds no data record at all, or its last
 // record is not its end record.
 inline constexpr std::string_view kLogNoData = "WARNING:the file holds no data\r\n";
@@ -35,8 +40,10 @@ inline constexpr std::string_view kLogNoEndRecord =
 
 // What the records of a loaded file say beyond the bytes they place.
 struct RecordFacts {
-    // The last record is the format's end record (Intel HEX type 01; S7, S8 or S9). A file
-    // that does not end with one may have been cut short.
+    // The last record is the format's end record: Intel HEX type 01; S7, S8 or S9, or an S5
+    // or S6 count record that counts every S1, S2 and S3 record before it (and no count
+    // record of the file disagrees). A file that does not end with one may have been cut
+    // short.
     bool ends_with_end_record = false;
     // The data bytes its records placed in the image; none: the file yields no image at all.
     std::uint64_t data_bytes = 0;
@@ -80,9 +87,6 @@ class CFirmwareImage {
   protected:
     // Longest record line accepted; a longer one is a format error.
     static constexpr std::size_t kMaxLineLength = 255;
-    // A firmware file of a 256 KiB MCU, even in one-byte records, stays far below this; a
-    // larger one is not read into memory but refused as a format error.
-    static constexpr std::uint64_t kMaxFileSize = 64 * 1024 * 1024;
 
     // The load frame shared by both readers: buffer, open, zero fill, line splitting on CR
     // and LF, progress in whole percent, and the result and log line of every outcome.

@@ -49,14 +49,23 @@ class S19LineParser final : public CFirmwareImage::LineParser {
         if (sum != 0xFF) {
             return false;
         }
-        facts_.ends_with_end_record = type >= '7';
-        if (type < '1' || type > '3') {
-            return true;  // header, count and termination records carry no data
-        }
         std::uint64_t address = 0;
         for (std::size_t i = 0; i < address_bytes; ++i) {
             address = (address << 8) | bytes[i];
         }
+        if (type == '5' || type == '6') {
+            // A count record ends a whole file as well as a termination record does (SRecord
+            // writes none without a start address), and proves more: its count must be the
+            // number of data records before it.
+            count_disagrees_ = count_disagrees_ || address != data_records_;
+            facts_.ends_with_end_record = !count_disagrees_;
+            return true;
+        }
+        facts_.ends_with_end_record = type >= '7' && !count_disagrees_;
+        if (type < '1' || type > '3') {
+            return true;  // header and termination records carry no data
+        }
+        ++data_records_;
         const std::size_t data_bytes = count - address_bytes - 1;
         if (data_bytes == 0) {
             return true;
@@ -73,6 +82,8 @@ class S19LineParser final : public CFirmwareImage::LineParser {
 
   private:
     RecordFacts facts_;
+    std::uint64_t data_records_ = 0;  // S1, S2 and S3 records so far
+    bool count_disagrees_ = false;    // a count record did not match: records went missing
 };
 
 }  // namespace

@@ -159,8 +159,11 @@ void PosixSerialPort::Close() {
     }
     // The last command (an end record, say) must reach the line before the port goes. What
     // cannot leave within the write time-out, or once the waits are cancelled, is given up.
-    DrainOutput();
-    ::tcsetattr(fd_, TCSANOW, &original_);
+    // The driver's queue may be empty while a USB adapter still holds the tail, so the restore
+    // (which may change the rate) waits for the device to send it too; output that was given
+    // up would hold that wait for ever, so the settings then change at once.
+    const bool drained = DrainOutput();
+    ::tcsetattr(fd_, drained ? TCSADRAIN : TCSANOW, &original_);
     ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);  // also releases the flock; never retried, the descriptor is gone either way
     fd_ = -1;

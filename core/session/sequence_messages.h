@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "image/firmware_image.h"
 #include "platform/trusted_links.h"
 #include "procedures/programming_state.h"
 
@@ -30,6 +31,12 @@ constexpr std::string_view AutoUpdateNotStartedLine(FileVerdict verdict) {
         default:
             return "Automatic update not started: the file was not checked.\r\n";
     }
+}
+
+// Why a "FireFile" that loaded, but not whole, did not start its update by itself.
+constexpr std::string_view AutoUpdateNotWholeLine(const RecordFacts& facts) {
+    return facts.data_bytes == 0 ? "Automatic update not started: the file holds no data.\r\n"
+                                 : "Automatic update not started: the file may be cut short.\r\n";
 }
 
 // Why a "FireFile" was not even loaded.

@@ -177,8 +177,13 @@ void UpdateSequence::LoadStep(int result) {
                                               ? Hex8(programming.file_checksum)
                                               : std::string(kNoChecksum));
     if (result == kLoadOk && state.auto_update) {
-        // Nobody may be there to read a warning: only a file the check confirmed starts itself.
-        if (ConfirmedForUnattendedUpdate(programming.check_verdict)) {
+        // Nobody may be there to read a warning: only a whole file that the check confirmed
+        // starts itself. The check reads the description block, which a file cut short after
+        // it still has.
+        const RecordFacts& facts = session_.current_image->record_facts();
+        if (!facts.Whole()) {
+            session_.report.AppendLog(AutoUpdateNotWholeLine(facts));
+        } else if (ConfirmedForUnattendedUpdate(programming.check_verdict)) {
             OnUpdate();
         } else {
             session_.report.AppendLog(AutoUpdateNotStartedLine(programming.check_verdict));

@@ -399,12 +399,14 @@ Replaced ReplaceFile(const std::filesystem::path& target, std::string_view bytes
     return Replaced::kDone;
 }
 
-int Store(const std::filesystem::path& target, CurrentFile& current, std::string_view bytes) {
+// `in_place`: the writers' lock is on the settings file itself, which a rename would drop.
+int Store(const std::filesystem::path& target, CurrentFile& current, std::string_view bytes,
+          bool in_place) {
     if (current.exists && bytes == current.bytes) {
         return 1;
     }
     // A rename would give only this name the new content and leave the other names the old.
-    if (current.exists && current.info.st_nlink > 1) {
+    if (in_place || (current.exists && current.info.st_nlink > 1)) {
         return RewriteInPlace(target, current, bytes) ? 1 : 0;
     }
     switch (ReplaceFile(target, bytes, current)) {
@@ -534,20 +536,20 @@ int ProfileWriteString(std::optional<std::string_view> section, std::optional<st
         std::string text;
         if (!key) {
             if (!scan.section_found) {
-                return Store(target, current, content);
+                return Store(target, current, content, lock.on_settings_file());
             }
             write_at = scan.section_start;
             tail_from = next_section;
         } else if (!value) {
             if (!scan.entry_found) {
-                return Store(target, current, content);
+                return Store(target, current, content, lock.on_settings_file());
             }
             write_at = scan.entry_start;
             tail_from = scan.entry_end;
         } else if (!scan.section_found) {
             content.append("\r\n[").append(*section).append("]\r\n");
             content.append(*key).append("=").append(*value).append("\r\n");
-            return Store(target, current, content);
+            return Store(target, current, content, lock.on_settings_file());
         } else {
             text.append(*key).append("=").append(*value).append("\r\n");
             write_at = scan.entry_found ? scan.entry_start : next_section;
@@ -555,7 +557,7 @@ int ProfileWriteString(std::optional<std::string_view> section, std::optional<st
         }
         std::string updated = content.substr(0, write_at);
         updated.append(text).append(std::string_view(content).substr(tail_from));
-        return Store(target, current, updated);
+        return Store(target, current, updated, lock.on_settings_file());
     } catch (const std::exception&) {
         return 0;
     }

@@ -236,6 +236,27 @@ INSTANTIATE_TEST_SUITE_P(
                  kLoadOk,
                  {{0x8000, k123}},
                  RecordFacts{false, 3}},
+        // SRecord ends a file without a start address with its count of data records.
+        LoadCase{"S5 count of every data record ends the file",
+                 kS1 + "\n" + SRecord('2', 0x9000, {7}) + "\n" + SRecord('5', 2, {}) + "\n",
+                 kLoadOk,
+                 {{0x8000, k123}, {0x9000, {7}}},
+                 RecordFacts{true, 4}},
+        LoadCase{"S6 count, then termination",
+                 kS1 + "\n" + SRecord('6', 1, {}) + "\n" + SRecord('9', 0, {}) + "\n",
+                 kLoadOk,
+                 {{0x8000, k123}},
+                 RecordFacts{true, 3}},
+        LoadCase{"count that disagrees: records went missing",
+                 kS1 + "\n" + SRecord('5', 2, {}) + "\n",
+                 kLoadOk,
+                 {{0x8000, k123}},
+                 RecordFacts{false, 3}},
+        LoadCase{"count that disagrees, then termination",
+                 kS1 + "\n" + SRecord('5', 0, {}) + "\n" + SRecord('9', 0, {}) + "\n",
+                 kLoadOk,
+                 {{0x8000, k123}},
+                 RecordFacts{false, 3}},
         LoadCase{"lower case digits",
                  std::string("S1068000aabbcc")
                          .append(testing::HexByte(~(6u + 0x80 + 0xAA + 0xBB + 0xCC))) +
@@ -299,7 +320,7 @@ TEST(FirmwareImage, SecondLoadLeavesNothingOfTheFirst) {
     ExpectImage(image.Buffer(), {{0x102, {9}}});
 }
 
-TEST(FirmwareImage, UnopenablePathKeepsThePreviousImage) {
+TEST(FirmwareImage, AFileNotReadKeepsThePreviousImage) {
     testing::TempDir dir;
     testing::CaptureSink capture;
     CS19Image image(capture.report);
@@ -310,6 +331,14 @@ TEST(FirmwareImage, UnopenablePathKeepsThePreviousImage) {
     ExpectImage(image.Buffer(), {{0x8000, k123}});
     EXPECT_EQ(image.Load(dir.path().string()), kLoadCannotOpen) << "a folder is not a file";
     EXPECT_EQ(image.Load("/dev/null"), kLoadCannotOpen) << "a device is not a file";
+
+    // Larger than any firmware file: refused for its size, before a byte of it is read.
+    const std::string large = dir.Write("large.s19", kS1 + "\n");
+    ASSERT_EQ(::truncate(large.c_str(), kMaxFirmwareFileSize + 1), 0);
+    capture.Clear();
+    EXPECT_EQ(image.Load(large), kLoadFormatError);
+    EXPECT_EQ(capture.log(), kLogTooLarge);
+    ExpectImage(image.Buffer(), {{0x8000, k123}});
 
     // A FIFO without a writer would block an ordinary open for ever.
     const std::string fifo = (dir.path() / "fifo.s19").string();

@@ -1,6 +1,7 @@
 // PosixSerialPort on a real pseudo-terminal.
 #include "platform/posix_serial_port.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -8,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -18,6 +20,19 @@
 #include "link/ascii_link.h"
 #include "platform/clock.h"
 #include "support/temp_dir.h"
+
+// How a terminal's settings were last set: the settings given back on close must wait until
+// the output has left the device (TCSADRAIN), which no pseudo-terminal can show.
+namespace {
+std::atomic<int> last_settings_action{-1};
+}  // namespace
+
+extern "C" int tcsetattr(int fd, int action, const struct termios* settings) {
+    using Real = int (*)(int, int, const struct termios*);
+    static const auto real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "tcsetattr"));
+    last_settings_action = action;
+    return real(fd, action, settings);
+}
 
 namespace velkor {
 namespace {
@@ -242,8 +257,10 @@ TEST_F(PosixSerialPortTest, LinkOpenSetsTheFiveFieldsAndKeepsTheRestOfTheTermios
               old_tio.c_cflag & ~(CBAUD | CSIZE | PARENB | PARODD | CSTOPB));
     EXPECT_EQ(std::memcmp(new_tio.c_cc, old_tio.c_cc, sizeof old_tio.c_cc), 0);
 
-    // Closed, the device has its own settings back (echo, canonical input, its speed).
+    // Closed, the device has its own settings back (echo, canonical input, its speed), once
+    // what was written has left it.
     link.Close();
+    EXPECT_EQ(last_settings_action, TCSADRAIN);
     const termios device_after = DeviceSettings(pty_.device());
     EXPECT_EQ(device_after.c_iflag, device_before.c_iflag);
     EXPECT_EQ(device_after.c_oflag, device_before.c_oflag);

@@ -302,6 +302,30 @@ int WriteUnprivileged(const fs::path& file, std::string_view value = "2") {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// A lock file made while the settings file was its owner's alone: a writer of the group, who
+// may not open it, locks the settings file itself and rewrites it in place; the lock file's
+// owner gives it the settings file's mode on the next write.
+TEST_F(Profile, ALockFileThisWriterMayNotOpenDoesNotStopTheWrite) {
+    Write("[UpdateConfig]\r\nMcuType=1\r\n");
+    const fs::path lock = dir_.Write(".tool.ini.lock", "");
+    fs::permissions(lock, fs::perms(::geteuid() == 0 ? 0600 : 0400));
+    fs::permissions(file_, fs::perms(0666));
+    fs::permissions(dir_.path(), fs::perms(0777));
+    struct stat before {};
+    ASSERT_EQ(::stat(file_.c_str(), &before), 0);
+    EXPECT_EQ(WriteUnprivileged(file_, "2"), 1);
+    EXPECT_EQ(Int(kMcuTypeKey), 2);
+    struct stat after {};
+    ASSERT_EQ(::stat(file_.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "replaced, away from the lock it held";
+    if (::geteuid() == 0) {
+        EXPECT_EQ(Set(kMcuTypeKey, "3"), 1);
+        EXPECT_EQ(fs::status(lock).permissions(), fs::perms(0666));
+        EXPECT_EQ(WriteUnprivileged(file_, "4"), 1);
+        EXPECT_EQ(Int(kMcuTypeKey), 4);
+    }
+}
+
 TEST_F(Profile, FailedWriteReturnsZeroAndLeavesNoTrace) {
     const std::string before = "[UpdateConfig]\r\nMcuType=1\r\n";
     file_ = dir_.Write("locked/tool.ini", before);

@@ -246,12 +246,27 @@ TEST_F(SequenceTest, FireFileProgramsWithoutATouchOnlyWhenTheCheckConfirmsIt) {
         std::string file_checksum;
         std::string_view line;
     };
+    const std::string records = S19Text(0x8100, block);  // four S1 records
+    const std::string termination = "S9030000FC\r\n";
     const Row rows[] = {
-        {"confirmed", S19Text(0x8100, block), "INFO:0000 R3STM08 tail", true, "0000073A", {}},
-        {"not for this unit", S19Text(0x8100, block), "INFO:0000 R3STM09 tail", false, "0000073A",
+        {"confirmed", records + termination, "INFO:0000 R3STM08 tail", true, "0000073A", {}},
+        {"confirmed, ended by the count of its records",
+         records + "S5030004F8\r\n",
+         "INFO:0000 R3STM08 tail",
+         true,
+         "0000073A",
+         {}},
+        {"not for this unit", records + termination, "INFO:0000 R3STM09 tail", false, "0000073A",
          "Automatic update not started: the file is not for this unit.\r\n"},
-        {"no description", "", "INFO:0000 R3STM08 tail", false, " ",
-         "Automatic update not started: the file has no description to check.\r\n"},
+        {"no description", S19Text(0x9000, "code") + termination, "INFO:0000 R3STM08 tail", false,
+         " ", "Automatic update not started: the file has no description to check.\r\n"},
+        // The check finds the description block of a file cut short after it.
+        {"cut short", records, "INFO:0000 R3STM08 tail", false, "0000073A",
+         "Automatic update not started: the file may be cut short.\r\n"},
+        {"count that disagrees", records + "S5030003F9\r\n", "INFO:0000 R3STM08 tail", false,
+         "0000073A", "Automatic update not started: the file may be cut short.\r\n"},
+        {"no data", termination, "INFO:0000 R3STM08 tail", false, " ",
+         "Automatic update not started: the file holds no data.\r\n"},
     };
     std::uint32_t sum = 0;
     for (const unsigned char byte : block) {
