@@ -9,8 +9,8 @@
 #include "cli/port_options.h"
 #include "cli/record_options.h"
 #include "cli/unit_command.h"
-#include "cli/update_run.h"
 #include "cli/write_command.h"
+#include "runs/update_run.h"
 
 namespace velkor {
 

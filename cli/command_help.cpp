@@ -6,9 +6,9 @@
 #include <string>
 #include <utility>
 
-#include "cli/exit_codes.h"
-#include "cli/terminal_columns.h"
-#include "cli/text_wrap.h"
+#include "runs/exit_codes.h"
+#include "terminal/terminal_columns.h"
+#include "terminal/text_wrap.h"
 
 namespace velkor {
 

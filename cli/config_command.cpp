@@ -4,18 +4,18 @@
 #include <string>
 
 #include "cli/command_help.h"
-#include "cli/command_output.h"
-#include "cli/config_run.h"
-#include "cli/device_facts.h"
-#include "cli/exit_codes.h"
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
 #include "cli/port_options.h"
 #include "cli/record_options.h"
-#include "cli/run_output.h"
 #include "cli/unit_command.h"
+#include "devices/device_facts.h"
 #include "platform/clock.h"
+#include "runs/command_output.h"
+#include "runs/config_run.h"
+#include "runs/exit_codes.h"
+#include "runs/run_output.h"
 #include "settings/option_lists.h"
 
 namespace velkor {

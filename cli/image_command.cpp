@@ -9,11 +9,11 @@
 #include <string>
 
 #include "cli/command_help.h"
-#include "cli/command_output.h"
-#include "cli/exit_codes.h"
 #include "cli/mcu_family_option.h"
 #include "cli/output_options.h"
 #include "image/image_for_family.h"
+#include "runs/command_output.h"
+#include "runs/exit_codes.h"
 
 namespace velkor {
 namespace {

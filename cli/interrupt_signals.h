@@ -8,7 +8,7 @@
 // plus the signal's number.
 #pragma once
 
-#include "cli/run_stop.h"
+#include "runs/run_stop.h"
 
 namespace velkor {
 

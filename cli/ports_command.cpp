@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/command_help.h"
-#include "cli/serial_devices.h"
+#include "devices/serial_devices.h"
 #include "platform/text.h"
 #include "record/record_json.h"
 

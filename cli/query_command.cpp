@@ -4,19 +4,19 @@
 #include <string>
 
 #include "cli/command_help.h"
-#include "cli/command_output.h"
-#include "cli/command_session.h"
-#include "cli/device_facts.h"
-#include "cli/exit_codes.h"
 #include "cli/model_option.h"
 #include "cli/output_options.h"
-#include "cli/port_holders.h"
 #include "cli/port_options.h"
 #include "cli/record_options.h"
-#include "cli/run_output.h"
-#include "cli/several_ports.h"
+#include "devices/device_facts.h"
+#include "devices/port_holders.h"
 #include "platform/clock.h"
 #include "record/session_facts.h"
+#include "runs/command_output.h"
+#include "runs/command_session.h"
+#include "runs/exit_codes.h"
+#include "runs/run_output.h"
+#include "runs/several_ports.h"
 
 namespace velkor {
 namespace {

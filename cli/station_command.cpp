@@ -5,17 +5,17 @@
 #include <memory>
 
 #include "cli/command_help.h"
-#include "cli/exit_codes.h"
-#include "cli/firmware_file_problem.h"
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/option_checks.h"
 #include "cli/port_options.h"
 #include "cli/record_options.h"
-#include "cli/run_output.h"
-#include "cli/several_ports.h"
-#include "cli/station.h"
-#include "cli/update_run.h"
+#include "runs/exit_codes.h"
+#include "runs/firmware_file_problem.h"
+#include "runs/run_output.h"
+#include "runs/several_ports.h"
+#include "runs/update_run.h"
+#include "station/station.h"
 
 namespace velkor {
 namespace {

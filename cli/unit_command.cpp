@@ -3,10 +3,10 @@
 #include <iostream>
 #include <sstream>
 
-#include "cli/device_facts.h"
-#include "cli/exit_codes.h"
-#include "cli/port_holders.h"
-#include "cli/several_ports.h"
+#include "devices/device_facts.h"
+#include "devices/port_holders.h"
+#include "runs/exit_codes.h"
+#include "runs/several_ports.h"
 
 namespace velkor {
 

@@ -7,14 +7,14 @@
 #include <string>
 #include <string_view>
 
-#include "cli/command_output.h"
-#include "cli/command_session.h"
 #include "cli/output_options.h"
 #include "cli/port_options.h"
 #include "cli/record_options.h"
-#include "cli/run_output.h"
-#include "cli/run_stop.h"
 #include "record/run_record.h"
+#include "runs/command_output.h"
+#include "runs/command_session.h"
+#include "runs/run_output.h"
+#include "runs/run_stop.h"
 
 namespace velkor {
 

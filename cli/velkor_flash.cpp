@@ -4,7 +4,6 @@
 #include "cli/check_command.h"
 #include "cli/command_help.h"
 #include "cli/config_command.h"
-#include "cli/exit_codes.h"
 #include "cli/image_command.h"
 #include "cli/interrupt_signals.h"
 #include "cli/ports_command.h"
@@ -12,6 +11,7 @@
 #include "cli/station_command.h"
 #include "cli/usage_errors.h"
 #include "cli/write_command.h"
+#include "runs/exit_codes.h"
 
 int main(int argc, char** argv) {
     // First, before any thread: the signals go to a thread of their own.

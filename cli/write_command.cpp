@@ -3,19 +3,19 @@
 #include <memory>
 
 #include "cli/command_help.h"
-#include "cli/command_output.h"
-#include "cli/device_facts.h"
-#include "cli/exit_codes.h"
 #include "cli/mcu_family_option.h"
 #include "cli/model_option.h"
 #include "cli/option_checks.h"
 #include "cli/output_options.h"
 #include "cli/port_options.h"
 #include "cli/record_options.h"
-#include "cli/run_output.h"
 #include "cli/unit_command.h"
-#include "cli/update_run.h"
+#include "devices/device_facts.h"
 #include "platform/clock.h"
+#include "runs/command_output.h"
+#include "runs/exit_codes.h"
+#include "runs/run_output.h"
+#include "runs/update_run.h"
 
 namespace velkor {
 

@@ -5,7 +5,7 @@
 
 #include "cli/interrupt_signals.h"
 #include "cli/unit_command.h"
-#include "cli/update_run.h"
+#include "runs/update_run.h"
 
 namespace velkor {
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <string>
 
-#include "cli/device_facts.h"
+#include "devices/device_facts.h"
 #include "link/mcu_link.h"
 #include "procedures/family_options.h"
 #include "record/record_file.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/progress_line.h"
-#include "cli/status_board.h"
+#include "terminal/progress_line.h"
+#include "terminal/status_board.h"
 
 namespace velkor {
 namespace {

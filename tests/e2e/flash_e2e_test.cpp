@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/port_holders.h"
+#include "devices/port_holders.h"
 #include "e2e/e2e_programs.h"
 #include "image/image_for_family.h"
 #include "support/capture_sink.h"

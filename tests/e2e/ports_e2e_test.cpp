@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/port_holders.h"
+#include "devices/port_holders.h"
 #include "e2e/e2e_programs.h"
 #include "platform/posix_serial_port.h"
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <thread>
 
-#include "cli/config_run.h"
-#include "cli/update_run.h"
 #include "e2e/e2e_programs.h"
 #include "platform/clock.h"
 #include "platform/posix_serial_port.h"
+#include "runs/config_run.h"
+#include "runs/update_run.h"
 #include "support/capture_sink.h"
 #include "support/temp_dir.h"
 

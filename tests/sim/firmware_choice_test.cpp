@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "cli/firmware_choice.h"
+#include "runs/firmware_choice.h"
 #include "sim/firmware_file.h"
 #include "support/temp_dir.h"
 #include "support/unit_bench.h"

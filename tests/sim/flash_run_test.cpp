@@ -8,8 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "cli/config_run.h"
-#include "cli/update_run.h"
+#include "runs/config_run.h"
+#include "runs/update_run.h"
 #include "sim/firmware_file.h"
 #include "support/temp_dir.h"
 #include "support/unit_bench.h"

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "cli/slot_watcher.h"
 #include "sim/pseudo_terminal.h"
+#include "station/slot_watcher.h"
 #include "support/temp_dir.h"
 
 namespace velkor {

@@ -1,0 +1,445 @@
+#include "station/station.h"
+
+#include <fnmatch.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "devices/device_facts.h"
+#include "devices/port_holders.h"
+#include "platform/clock.h"
+#include "record/run_record.h"
+#include "runs/command_output.h"
+#include "runs/exit_codes.h"
+#include "runs/firmware_choice.h"
+#include "runs/run_output.h"
+#include "runs/several_ports.h"
+#include "runs/stream_lines.h"
+#include "runs/update_run.h"
+#include "station/slot_watcher.h"
+#include "station/station_screen.h"
+#include "station/unit_probe.h"
+#include "station/web/station_status.h"
+#include "station/web/station_web.h"
+
+namespace velkor {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// A slot's share of its log: the progress of the stream on the board, and the first line of
+// the last error, which says why a unit failed; the text goes only to the slot's log file.
+class SlotProgress final : public ReportSink {
+  public:
+    SlotProgress(StationScreen& screen, std::size_t row, StationStatus& status, std::size_t id)
+        : screen_(screen), row_(row), status_(status), id_(id) {}
+    void AppendText(std::string_view /*text*/) override {}
+    void AppendMarked(std::string_view text, LogKind kind) override {
+        if (kind == LogKind::kError && !text.empty()) {
+            last_error_ = std::string(text.substr(0, text.find_first_of("\r\n")));
+        }
+    }
+    const std::string& last_error() const { return last_error_; }
+    void ResetProgress(int /*maximum*/) override {}
+    void SetProgress(int /*position*/) override {}
+    void AdvanceStream(const StreamProgress& progress) override {
+        if (progress.bytes_total > 0) {
+            const auto percent = static_cast<int>(progress.bytes_done * 100 / progress.bytes_total);
+            screen_.SetProgress(row_, percent);
+            status_.SetProgress(id_, percent);
+        }
+    }
+
+  private:
+    StationScreen& screen_;
+    std::size_t row_;
+    StationStatus& status_;
+    std::size_t id_;
+    std::string last_error_;
+};
+
+// The name the records carry: --station, or the host name.
+std::string StationName(const RecordOptions& record) {
+    return record.station.empty() ? StartRecord("station").station : record.station;
+}
+
+struct Slot {
+    std::string name;    // the link's name, or the port as given
+    std::string device;  // what is opened
+    std::string log_file;
+    std::size_t row = 0;        // on the screen
+    std::size_t status_id = 0;  // in the web page's status
+    std::atomic<bool> removed{false};
+    std::atomic<bool> finished{false};
+    std::thread thread;
+};
+
+class Station {
+  public:
+    Station(const StationOptions& options, RunStop& stop)
+        : options_(options),
+          stop_(stop),
+          screen_(stderr),
+          status_(StationName(options.record), StartRecord("station").tool_version),
+          started_(SteadyClock::now()) {
+        if (!options.firmware_dir.empty()) {
+            choice_ = std::make_unique<FirmwareChoice>(options.firmware_dir, options.mcu);
+        }
+    }
+    ~Station() {
+        status_.Close();
+        if (web_) {
+            web_->Stop();
+        }
+    }
+
+    int Run();
+
+  private:
+    void AddSlot(std::string name, std::string device, std::string log_file);
+    // The slot's state on the screen and on the web page.
+    void ShowState(const Slot& slot, SlotState state, std::string_view version = {});
+    void SlotLoop(Slot& slot);
+    // Waits for a unit in `slot`; false when the slot or the station ends first.
+    bool AwaitUnit(Slot& slot, ProbeResult& probe);
+    // Waits until the unit in `slot` is gone; false when the slot or the station ends first.
+    bool AwaitRemoval(Slot& slot);
+    void UpdateUnit(Slot& slot);
+    // A new unit cycle may begin; false once the station drains or has begun all it may.
+    bool TakeCycle();
+    void CycleDone(int exit, const std::string& result);
+    bool Ending() const { return stop_.drain_signal() != 0 || ended_.load(); }
+    void ShowTotals();
+    void ReapFinished();
+    int WatchFolder();
+    void PrintSummary();
+    // The web page and metrics, when asked for; false when it cannot listen.
+    bool Serve();
+
+    const StationOptions& options_;
+    RunStop& stop_;
+    StationScreen screen_;
+    StationStatus status_;
+    std::unique_ptr<StationWeb> web_;
+    std::unique_ptr<FirmwareChoice> choice_;
+    const SteadyClock::time_point started_;
+    std::list<Slot> slots_;  // only the main thread adds and removes
+
+    std::mutex mutex_;
+    unsigned cycles_begun_ = 0;
+    unsigned cycles_ended_ = 0;
+    std::map<std::string, unsigned> results_;
+    int highest_exit_ = 0;
+    std::atomic<bool> ended_{false};
+};
+
+void Station::AddSlot(std::string name, std::string device, std::string log_file) {
+    Slot& slot = slots_.emplace_back();
+    slot.name = std::move(name);
+    slot.device = std::move(device);
+    slot.log_file = std::move(log_file);
+    slot.row = screen_.AddSlot(slot.name);
+    slot.status_id = status_.AddSlot(slot.name);
+    slot.thread = std::thread([this, &slot] {
+        SlotLoop(slot);
+        slot.finished.store(true);
+    });
+}
+
+void Station::ShowState(const Slot& slot, SlotState state, std::string_view version) {
+    screen_.SetState(slot.row, state, version);
+    status_.SetState(slot.status_id, state, version);
+}
+
+void Station::SlotLoop(Slot& slot) {
+    while (!slot.removed.load()) {
+        ProbeResult probe;
+        ShowState(slot, SlotState::kWaiting);
+        if (!AwaitUnit(slot, probe) || !TakeCycle()) {
+            return;
+        }
+        ShowState(slot, SlotState::kUpdating, probe.version_text);
+        UpdateUnit(slot);
+        ShowState(slot, SlotState::kDone);
+        if (!AwaitRemoval(slot)) {
+            return;
+        }
+        screen_.Say(slot.row, "unit removed");
+    }
+}
+
+bool Station::AwaitUnit(Slot& slot, ProbeResult& probe) {
+    const auto interval = std::chrono::milliseconds(options_.poll_interval_ms);
+    for (;;) {
+        if (slot.removed.load() || Ending()) {
+            return false;
+        }
+        probe = ProbeUnit(slot.device, options_.model, &stop_);
+        if (probe.presence == Presence::kAnswers) {
+            return !Ending();
+        }
+        if (!stop_.SleepUnlessEnding(interval)) {
+            return false;
+        }
+    }
+}
+
+bool Station::AwaitRemoval(Slot& slot) {
+    const auto interval = std::chrono::milliseconds(options_.poll_interval_ms);
+    unsigned misses = 0;
+    bool shown = false;
+    while (misses < 2) {
+        if (slot.removed.load() || !stop_.SleepUnlessEnding(interval)) {
+            return false;
+        }
+        if (!shown) {
+            ShowState(slot, SlotState::kRemoval);
+            shown = true;
+        }
+        const ProbeResult probe = ProbeUnit(slot.device, options_.model, &stop_);
+        if (probe.presence == Presence::kNoPort) {
+            return !slot.removed.load();  // hung up: whatever comes next is a new unit
+        }
+        misses = probe.presence == Presence::kAnswers ? 0 : misses + 1;
+    }
+    return true;
+}
+
+void Station::UpdateUnit(Slot& slot) {
+    const auto began = SteadyClock::now();
+    UpdateRequest request;
+    request.unit.device = slot.device;
+    request.unit.model = options_.model;
+    request.unit.mcu = options_.mcu;
+    request.unit.stop = &stop_;
+    request.unit.connect_attempts = options_.connect_attempts;
+    request.slave = options_.slave;
+    request.file = options_.file;
+    request.verify = options_.verify;
+    request.leave_up_to_date = !options_.always;
+    request.command = "station";
+    if (choice_) {
+        request.choose_file = [this](UpdateSession& session, std::string& why) {
+            return choice_->Choose(session, why);
+        };
+    }
+    const DeviceFacts device = DeviceFactsOf(slot.device);
+    request.unit.held_by = HeldBy(slot.device);
+    OutputOptions outputs;
+    outputs.log_file = slot.log_file;
+    SlotProgress progress(screen_, slot.row, status_, slot.status_id);
+    RunRecord record;
+    int exit;
+    {
+        CommandOutput output(outputs, &progress);
+        if (!output.Open()) {
+            exit = kExitUsage;
+            record.result = "no_log";
+        } else {
+            RealClock clock;
+            exit = RunUpdate(output.port(), clock, request, output, &record);
+        }
+    }
+    record.slot = slot.name;
+    record.device = device;
+    const RecordedRun recorded = RecordRun(options_.record, record, exit);
+    std::string reason;
+    if (record.programming && record.programming->failure &&
+        record.programming->failure->cause != StreamFailureCause::kStopped) {
+        reason = FailureLine(*record.programming);
+    } else if (exit != 0 && !progress.last_error().empty()) {
+        reason = progress.last_error();
+    }
+    std::string shown = reason.empty() ? record.result : record.result + ": " + reason;
+    if (recorded.exit != exit) {
+        shown += " (record not kept)";
+        reason += reason.empty() ? "record not kept" : " (record not kept)";
+    }
+    status_.UnitDone(slot.status_id, record.result, reason,
+                     std::chrono::duration<double>(SteadyClock::now() - began).count(),
+                     recorded.object);
+    screen_.SetResult(slot.row, shown);
+    CycleDone(recorded.exit, record.result);
+}
+
+bool Station::TakeCycle() {
+    std::lock_guard lock(mutex_);
+    if (Ending() || (options_.max_units > 0 && cycles_begun_ >= options_.max_units)) {
+        return false;
+    }
+    ++cycles_begun_;
+    return true;
+}
+
+void Station::CycleDone(int exit, const std::string& result) {
+    {
+        std::lock_guard lock(mutex_);
+        ++cycles_ended_;
+        ++results_[result];
+        highest_exit_ = std::max(highest_exit_, exit);
+        if (options_.max_units > 0 && cycles_ended_ >= options_.max_units) {
+            ended_.store(true);
+        }
+    }
+    if (ended_.load()) {
+        stop_.WakeSleepers();
+    }
+    ShowTotals();
+}
+
+void Station::ShowTotals() {
+    unsigned updated = 0;
+    unsigned current = 0;
+    unsigned failed = 0;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& [result, count] : results_) {
+            if (result == "updated") {
+                updated += count;
+            } else if (result == "up_to_date") {
+                current += count;
+            } else {
+                failed += count;
+            }
+        }
+    }
+    const double hours =
+        std::chrono::duration<double>(SteadyClock::now() - started_).count() / 3600.0;
+    char line[160];
+    std::snprintf(line, sizeof line, "updated %u  up to date %u  failed %u  %.1f units per hour",
+                  updated, current, failed, hours > 0 ? (updated + current + failed) / hours : 0.0);
+    screen_.SetTotals(line);
+}
+
+void Station::ReapFinished() {
+    for (auto it = slots_.begin(); it != slots_.end();) {
+        if (it->finished.load()) {
+            it->thread.join();
+            if (it->removed.load()) {
+                screen_.RemoveSlot(it->row);
+                status_.RemoveSlot(it->status_id);
+            }
+            it = slots_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+int Station::WatchFolder() {
+    SlotWatcher watcher(options_.watch, options_.match);
+    std::string error;
+    if (!watcher.Start(error)) {
+        std::fprintf(stderr, "velkor-flash: cannot watch %s: %s\n", options_.watch.c_str(),
+                     error.c_str());
+        return kExitUsage;
+    }
+    std::map<std::string, Slot*> by_name;
+    while (!Ending()) {
+        for (const SlotEvent& event : watcher.Wait(250)) {
+            const auto found = by_name.find(event.name);
+            if (event.kind == SlotEvent::Kind::kAppeared && found == by_name.end()) {
+                const std::string log = options_.log_dir.empty()
+                                            ? std::string()
+                                            : options_.log_dir + "/" + event.name + ".log";
+                AddSlot(event.name, event.path, log);
+                by_name[event.name] = &slots_.back();
+            } else if (event.kind == SlotEvent::Kind::kGone && found != by_name.end()) {
+                found->second->removed.store(true);
+                screen_.Say(found->second->row, "link gone");
+                by_name.erase(found);
+            }
+        }
+        for (auto it = by_name.begin(); it != by_name.end();) {
+            it = it->second->finished.load() && !it->second->removed.load() ? by_name.erase(it)
+                                                                            : std::next(it);
+        }
+        ReapFinished();
+    }
+    return 0;
+}
+
+bool Station::Serve() {
+    if (!options_.http) {
+        return true;
+    }
+    web_ = std::make_unique<StationWeb>(status_);
+    const HttpListen& http = *options_.http;
+    const bool ipv6 = http.address.find(':') != std::string::npos;
+    std::string error;
+    if (!web_->Start(http, error)) {
+        std::fprintf(stderr, "velkor-flash: cannot serve the station's page on %s%s%s:%d: %s\n",
+                     ipv6 ? "[" : "", http.address.c_str(), ipv6 ? "]" : "", http.port,
+                     error.c_str());
+        return false;
+    }
+    std::fprintf(stderr, "Station page: http://%s%s%s:%d/ (metrics: /metrics)\n", ipv6 ? "[" : "",
+                 http.address.c_str(), ipv6 ? "]" : "", web_->port());
+    return true;
+}
+
+int Station::Run() {
+    // Before the board: it is redrawn in place below this line.
+    if (!Serve()) {
+        return kExitUsage;
+    }
+    ShowTotals();
+    int exit = 0;
+    if (!options_.watch.empty()) {
+        exit = WatchFolder();
+    } else {
+        std::vector<std::string> devices = GatherPorts(options_.ports, options_.ports_from);
+        const std::vector<std::string> logs = options_.log_dir.empty()
+                                                  ? std::vector<std::string>(devices.size())
+                                                  : UnitLogFiles(options_.log_dir, devices);
+        for (std::size_t i = 0; i < devices.size(); ++i) {
+            AddSlot(devices[i], devices[i], logs[i]);
+        }
+        while (!Ending()) {
+            stop_.SleepUnlessEnding(std::chrono::milliseconds(250));
+        }
+    }
+    // Units being updated finish; nothing new begins.
+    for (Slot& slot : slots_) {
+        slot.thread.join();
+    }
+    slots_.clear();
+    ShowTotals();
+    PrintSummary();
+    if (exit != 0) {
+        return exit;
+    }
+    if (const int signal = stop_.drain_signal(); signal != 0) {
+        return kExitSignalBase + signal;
+    }
+    std::lock_guard lock(mutex_);
+    return highest_exit_;
+}
+
+void Station::PrintSummary() {
+    std::lock_guard lock(mutex_);
+    const double seconds = std::chrono::duration<double>(SteadyClock::now() - started_).count();
+    std::printf("Station: %u units in %.0f s", cycles_ended_, seconds);
+    for (const auto& [result, count] : results_) {
+        std::printf(", %s %u", result.c_str(), count);
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int RunStation(const StationOptions& options, RunStop& stop) {
+    Station station(options, stop);
+    return station.Run();
+}
+
+}  // namespace velkor
