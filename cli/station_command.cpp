@@ -150,8 +150,15 @@ void AddStationCommand(CLI::App& app, int& exit_code, InterruptSignals& signals)
                      "Prometheus metrics (/metrics) on PORT of ADDR (default 127.0.0.1; 0.0.0.0 "
                      "for every network)")
         ->option_text("[ADDR:]PORT");
+    auto hosts = std::make_shared<std::vector<std::string>>();
+    command
+        ->add_option("--http-host", *hosts,
+                     "a host name the page is reached by, besides localhost, this machine's "
+                     "name and its addresses (repeatable); requests for other names get 421")
+        ->option_text("NAME")
+        ->needs("--http");
     command->add_option("FILE", options->file, "firmware file for every unit (or --firmware-dir)");
-    command->callback([options, verify, http, &exit_code, &signals] {
+    command->callback([options, verify, http, hosts, &exit_code, &signals] {
         options->verify = *verify;
         if (!http->empty()) {
             std::string why;
@@ -161,6 +168,7 @@ void AddStationCommand(CLI::App& app, int& exit_code, InterruptSignals& signals)
                 exit_code = kExitUsage;
                 return;
             }
+            options->http->hosts = *hosts;
         }
         if (!CheckCombination(*options)) {
             exit_code = kExitUsage;

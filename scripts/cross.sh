@@ -33,10 +33,10 @@ step "dependencies ($arch)"
 packages=(
   cmake ninja-build pkg-config file dpkg-dev help2man
   "crossbuild-essential-$arch" qemu-user
-  qt6-base-dev-tools libcli11-dev nlohmann-json3-dev fonts-liberation libcpp-httplib-dev
+  qt6-base-dev-tools libcli11-dev nlohmann-json3-dev fonts-liberation libmicrohttpd-dev
 )
 for package in libgtest-dev libgmock-dev qt6-base-dev qt6-qpa-plugins libx11-dev libgl-dev \
-  libssl-dev libudev-dev libcpp-httplib0.11 zlib1g-dev libbrotli-dev; do
+  libssl-dev libudev-dev libmicrohttpd12; do
   packages+=("$package:$arch")
 done
 # The unit's architecture beside this machine's, so that apt offers its libraries.

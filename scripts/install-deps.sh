@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  libudev-dev nlohmann-json3-dev libssl-dev libcpp-httplib-dev
+  libudev-dev nlohmann-json3-dev libssl-dev libmicrohttpd-dev
   srecord
   xvfb xauth libx11-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation

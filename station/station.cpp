@@ -376,9 +376,14 @@ bool Station::Serve() {
     const bool ipv6 = http.address.find(':') != std::string::npos;
     std::string error;
     if (!web_->Start(http, error)) {
-        std::fprintf(stderr, "velkor-flash: cannot serve the station's page on %s%s%s:%d: %s\n",
-                     ipv6 ? "[" : "", http.address.c_str(), ipv6 ? "]" : "", http.port,
-                     error.c_str());
+        if (error == StationWeb::kInUse) {
+            std::fprintf(stderr, "velkor-flash: %s%s%s:%d is in use\n", ipv6 ? "[" : "",
+                         http.address.c_str(), ipv6 ? "]" : "", http.port);
+        } else {
+            std::fprintf(stderr, "velkor-flash: cannot serve the station's page on %s%s%s:%d: %s\n",
+                         ipv6 ? "[" : "", http.address.c_str(), ipv6 ? "]" : "", http.port,
+                         error.c_str());
+        }
         return false;
     }
     std::fprintf(stderr, "Station page: http://%s%s%s:%d/ (metrics: /metrics)\n", ipv6 ? "[" : "",

@@ -26,7 +26,7 @@ set(reach_cli core record devices terminal runs station)
 # Outside libraries a room may not include, as patterns of the included name.
 set(qt_x11 "^(Q[A-Za-z]*|qt[^/]*|X11/.*)$")
 set(option_parser "^CLI/")
-set(http_library "^httplib\\.h$")
+set(http_library "^(httplib|microhttpd)\\.h$")
 set(udev "^libudev\\.h$")
 set(json_crypto "^(nlohmann|openssl)/")
 

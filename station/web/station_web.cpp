@@ -1,12 +1,20 @@
 #include "station/web/station_web.h"
 
-#include <httplib.h>
+#include <arpa/inet.h>
+#include <microhttpd.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <strings.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -20,9 +28,22 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Connections served at once; each page keeps one open for its events.
-constexpr std::size_t kWorkers = 24;
+// Everything a client controls is bounded here, so that no client can take the memory, the
+// descriptors or the threads that the slots need. Connections beyond the limits are closed as
+// soon as they are accepted.
+constexpr unsigned kMaxConnections = 48;
+constexpr unsigned kMaxConnectionsPerAddress = 12;
+// A request's head (request line and headers, which are also all the headers it may have)
+// must fit here, or it is answered 431 and closed; the pool is read into as it arrives.
+constexpr std::size_t kConnectionMemory = 16 * 1024;
+// A connection that sends or takes nothing for this long is closed; an event stream gets a
+// comment well within its own limit.
+constexpr unsigned kIdleSeconds = 10;
+constexpr unsigned kEventIdleSeconds = 45;
+constexpr std::size_t kThreadStack = 256 * 1024;
+
 constexpr std::size_t kMaxEventClients = 16;
+constexpr std::size_t kMaxEventClientsPerAddress = 4;
 // Events waiting for a client beyond this are dropped, and it is sent the whole state again.
 constexpr std::size_t kClientQueueBytes = 256 * 1024;
 // Changes are sent at most this often, so that a progress bar costs a few events a second.
@@ -35,6 +56,7 @@ constexpr int kRetryMs = 2000;
 constexpr const char* kSecurityPolicy =
     "default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; "
     "img-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+constexpr const char* kTextType = "text/plain; charset=utf-8";
 
 std::string Event(std::string_view name, const std::string& data) {
     std::string event = "event: ";
@@ -48,6 +70,10 @@ std::string Event(std::string_view name, const std::string& data) {
 // One browser's stream of events.
 class EventClient {
   public:
+    explicit EventClient(std::string address) : address_(std::move(address)) {}
+
+    const std::string& address() const { return address_; }
+
     void Push(const std::string& events) {
         std::lock_guard lock(mutex_);
         if (resync_) {
@@ -90,6 +116,7 @@ class EventClient {
     }
 
   private:
+    const std::string address_;
     std::mutex mutex_;
     std::condition_variable ready_;
     std::deque<std::string> queue_;
@@ -97,6 +124,119 @@ class EventClient {
     bool resync_ = true;  // a new client begins with the whole state
     bool closed_ = false;
 };
+
+// The numeric address of a socket address, without a port.
+std::string NumericAddress(const sockaddr* address, socklen_t length) {
+    char host[NI_MAXHOST] = "";
+    if (address == nullptr ||
+        ::getnameinfo(address, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) != 0) {
+        return {};
+    }
+    return host;
+}
+
+// The name in a Host header, without its port or the brackets of an IPv6 address.
+std::string_view HostName(std::string_view host) {
+    if (host.starts_with('[')) {
+        const auto end = host.find(']');
+        return end == std::string_view::npos ? std::string_view() : host.substr(1, end - 1);
+    }
+    if (const auto colon = host.find(':');
+        colon != std::string_view::npos && host.find(':', colon + 1) == std::string_view::npos) {
+        host = host.substr(0, colon);
+    }
+    if (host.ends_with('.')) {
+        host.remove_suffix(1);
+    }
+    return host;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// The names this machine answers to: localhost, its host name (whole and its first label),
+// the address it listens on, and the names the station was given.
+std::vector<std::string> AllowedHosts(const HttpListen& listen) {
+    std::vector<std::string> names = {"localhost", listen.address};
+    char host[256] = "";
+    if (::gethostname(host, sizeof host - 1) == 0 && host[0] != '\0') {
+        const std::string name = host;
+        names.push_back(name);
+        names.push_back(name.substr(0, name.find('.')));
+    }
+    names.insert(names.end(), listen.hosts.begin(), listen.hosts.end());
+    return names;
+}
+
+// A listening socket of our own: never SO_REUSEPORT, so a second station on the same port is
+// refused rather than sharing the port (and its metrics) with the first. Returns the socket,
+// or -1 with `error` (an errno value; 0 when the address is not one of this machine's).
+int Listen(const HttpListen& listen, int& error) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(listen.port);
+    error = 0;
+    if (::getaddrinfo(listen.address.c_str(), port.c_str(), &hints, &found) != 0) {
+        return -1;
+    }
+    int fd = -1;
+    for (const addrinfo* at = found; at != nullptr && fd < 0; at = at->ai_next) {
+        fd = ::socket(at->ai_family, at->ai_socktype | SOCK_CLOEXEC, at->ai_protocol);
+        if (fd < 0) {
+            error = errno;
+            continue;
+        }
+        // A restarted station may take its port back while old connections linger.
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (::bind(fd, at->ai_addr, at->ai_addrlen) != 0 || ::listen(fd, 64) != 0) {
+            error = errno;
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    ::freeaddrinfo(found);
+    return fd;
+}
+
+int PortOf(int fd) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return 0;
+    }
+    if (address.ss_family == AF_INET6) {
+        return ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+    }
+    return ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+}
+
+// A response with the headers every answer carries.
+MHD_Response* Response(std::string_view body, const char* type) {
+    MHD_Response* response = MHD_create_response_from_buffer(
+        body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+    if (response != nullptr && type != nullptr) {
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, type);
+    }
+    return response;
+}
+
+MHD_Result Queue(MHD_Connection* connection, unsigned status, MHD_Response* response) {
+    if (response == nullptr) {
+        return MHD_NO;  // no memory: the connection is closed
+    }
+    MHD_add_response_header(response, "Content-Security-Policy", kSecurityPolicy);
+    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    MHD_add_response_header(response, "Referrer-Policy", "no-referrer");
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
+    const MHD_Result queued = MHD_queue_response(connection, status, response);
+    MHD_destroy_response(response);
+    return queued;
+}
 
 }  // namespace
 
@@ -130,7 +270,23 @@ std::optional<HttpListen> ParseHttpListen(std::string_view text, std::string& wh
 struct StationWeb::Impl {
     explicit Impl(StationStatus& station) : status(station) {}
 
-    void Routes();
+    // One event stream's state, owned by its response.
+    struct Stream {
+        Impl* impl;
+        std::shared_ptr<EventClient> client;
+        std::string pending;
+        bool first = true;
+    };
+
+    static MHD_Result Answer(void* self, MHD_Connection* connection, const char* url,
+                             const char* method, const char* version, const char* upload,
+                             std::size_t* upload_size, void** request);
+    MHD_Result Route(MHD_Connection* connection, std::string_view url, bool head);
+    MHD_Result Events(MHD_Connection* connection, bool head);
+    bool HostAllowed(MHD_Connection* connection) const;
+    static ssize_t ReadEvents(void* stream, std::uint64_t position, char* buffer, std::size_t room);
+    static void EndEvents(void* stream);
+
     void Publish();
     void Broadcast(const std::string& events);
     bool Stopping() {
@@ -139,10 +295,11 @@ struct StationWeb::Impl {
     }
 
     StationStatus& status;
-    httplib::Server server;
-    std::thread listener;
+    MHD_Daemon* daemon = nullptr;
+    int socket = -1;
     std::thread publisher;
     int port = 0;
+    std::vector<std::string> allowed_hosts;
 
     std::mutex mutex;
     std::condition_variable wake;  // the publisher, on Stop
@@ -150,84 +307,157 @@ struct StationWeb::Impl {
     std::vector<std::shared_ptr<EventClient>> clients;
 };
 
-void StationWeb::Impl::Routes() {
-    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
-    server.set_default_headers({{"Content-Security-Policy", kSecurityPolicy},
-                                {"X-Content-Type-Options", "nosniff"},
-                                {"Referrer-Policy", "no-referrer"},
-                                {"Cache-Control", "no-store"}});
-    // Read-only: the handlers below answer GET and HEAD, every other method is refused here.
-    server.set_pre_routing_handler(
-        [](const httplib::Request& request, httplib::Response& response) {
-            if (request.method == "GET" || request.method == "HEAD") {
-                return httplib::Server::HandlerResponse::Unhandled;
-            }
-            response.status = 405;
-            response.set_header("Allow", "GET, HEAD");
-            response.set_content("Only GET and HEAD: the station's page is read-only.\n",
-                                 "text/plain; charset=utf-8");
-            return httplib::Server::HandlerResponse::Handled;
-        });
-    server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
-        if (response.body.empty()) {
-            response.set_content(
-                response.status == 404 ? "Not found\n" : std::to_string(response.status) + "\n",
-                "text/plain; charset=utf-8");
+MHD_Result StationWeb::Impl::Answer(void* self, MHD_Connection* connection, const char* url,
+                                    const char* method, const char* /*version*/,
+                                    const char* /*upload*/, std::size_t* /*upload_size*/,
+                                    void** /*request*/) {
+    Impl& impl = *static_cast<Impl*>(self);
+    const std::string_view verb = method;
+    // Read-only: GET and HEAD are answered, every other method is refused before its body.
+    if (verb != MHD_HTTP_METHOD_GET && verb != MHD_HTTP_METHOD_HEAD) {
+        MHD_Response* response =
+            Response("Only GET and HEAD: the station's page is read-only.\n", kTextType);
+        if (response != nullptr) {
+            MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
         }
-    });
-    for (const WebAsset& asset : WebAssets()) {
-        server.Get(asset.path, [&asset](const httplib::Request&, httplib::Response& response) {
-            response.set_content(asset.body.data(), asset.body.size(), asset.content_type);
-        });
+        return Queue(connection, MHD_HTTP_METHOD_NOT_ALLOWED, response);
     }
-    server.Get("/favicon.ico",
-               [](const httplib::Request&, httplib::Response& response) { response.status = 204; });
-    server.Get("/api/state", [this](const httplib::Request&, httplib::Response& response) {
-        response.set_content(StationStateJson(status.Snapshot()) + "\n", "application/json");
-    });
-    server.Get("/metrics", [this](const httplib::Request&, httplib::Response& response) {
-        response.set_content(StationMetrics(status.Snapshot(false)), kMetricsContentType);
-    });
-    server.Get("/events", [this](const httplib::Request& request, httplib::Response& response) {
-        if (request.method == "HEAD") {
-            response.set_header("Content-Type", "text/event-stream");
-            return;
+    // A page elsewhere that got a name of its own to point at this machine (DNS rebinding)
+    // would read the station's state: only this machine's own names are answered.
+    if (!impl.HostAllowed(connection)) {
+        return Queue(connection, MHD_HTTP_MISDIRECTED_REQUEST,
+                     Response("Misdirected request: this station does not answer to that "
+                              "host name.\n",
+                              kTextType));
+    }
+    return impl.Route(connection, url, verb == MHD_HTTP_METHOD_HEAD);
+}
+
+bool StationWeb::Impl::HostAllowed(MHD_Connection* connection) const {
+    const char* header = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Host");
+    if (header == nullptr) {
+        return true;  // HTTP/1.0 without a name: no browser sends that
+    }
+    const std::string_view host = HostName(header);
+    for (const std::string& name : allowed_hosts) {
+        if (SameName(host, name)) {
+            return true;
         }
-        auto client = std::make_shared<EventClient>();
-        {
-            std::lock_guard lock(mutex);
-            if (stopping || clients.size() >= kMaxEventClients) {
-                response.status = 503;
-                response.set_header("Retry-After", "10");
-                return;
+    }
+    // The address the client reached: a browser shows the name it looked up, never this.
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    sockaddr_storage local{};
+    socklen_t length = sizeof local;
+    return info != nullptr &&
+           ::getsockname(info->connect_fd, reinterpret_cast<sockaddr*>(&local), &length) == 0 &&
+           host == NumericAddress(reinterpret_cast<sockaddr*>(&local), length);
+}
+
+MHD_Result StationWeb::Impl::Route(MHD_Connection* connection, std::string_view url, bool head) {
+    for (const WebAsset& asset : WebAssets()) {
+        if (url == asset.path) {
+            // Whole bodies only: a Range header is not looked at.
+            MHD_Response* response = MHD_create_response_from_buffer(
+                asset.body.size(), const_cast<char*>(asset.body.data()), MHD_RESPMEM_PERSISTENT);
+            if (response != nullptr) {
+                MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, asset.content_type);
             }
-            clients.push_back(client);
+            return Queue(connection, MHD_HTTP_OK, response);
         }
-        response.set_header("X-Accel-Buffering", "no");
-        response.set_chunked_content_provider(
-            "text/event-stream",
-            [this, client, first = true](std::size_t, httplib::DataSink& sink) mutable {
-                bool resync = false;
-                bool closed = false;
-                std::string events = client->Next(1000ms, resync, closed);
-                if (closed) {
-                    return false;
-                }
-                if (first) {
-                    events = "retry: " + std::to_string(kRetryMs) + "\n\n" + events;
-                    first = false;
-                }
-                if (resync) {
-                    // Built here, on this client's own thread.
-                    events += Event("state", StationStateJson(status.Snapshot()));
-                }
-                return events.empty() || sink.write(events.data(), events.size());
-            },
-            [this, client](bool) {
-                std::lock_guard lock(mutex);
-                std::erase(clients, client);
-            });
-    });
+    }
+    if (url == "/favicon.ico") {
+        return Queue(connection, MHD_HTTP_NO_CONTENT, Response({}, nullptr));
+    }
+    if (url == "/api/state") {
+        return Queue(connection, MHD_HTTP_OK,
+                     Response(StationStateJson(status.Snapshot()) + "\n", "application/json"));
+    }
+    if (url == "/metrics") {
+        return Queue(connection, MHD_HTTP_OK,
+                     Response(StationMetrics(status.Snapshot(false)), kMetricsContentType));
+    }
+    if (url == "/events") {
+        return Events(connection, head);
+    }
+    return Queue(connection, MHD_HTTP_NOT_FOUND, Response("Not found\n", kTextType));
+}
+
+MHD_Result StationWeb::Impl::Events(MHD_Connection* connection, bool head) {
+    if (head) {
+        // A HEAD holds no client.
+        return Queue(connection, MHD_HTTP_OK, Response({}, "text/event-stream"));
+    }
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    const sockaddr* peer = info != nullptr ? info->client_addr : nullptr;
+    const socklen_t peer_length =
+        peer != nullptr && peer->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    auto client = std::make_shared<EventClient>(NumericAddress(peer, peer_length));
+    {
+        std::lock_guard lock(mutex);
+        const auto same_address = std::count_if(clients.begin(), clients.end(), [&](auto& other) {
+            return other->address() == client->address();
+        });
+        // One address may not keep the wall screen out.
+        if (stopping || clients.size() >= kMaxEventClients ||
+            static_cast<std::size_t>(same_address) >= kMaxEventClientsPerAddress) {
+            MHD_Response* response = Response("503\n", kTextType);
+            if (response != nullptr) {
+                MHD_add_response_header(response, MHD_HTTP_HEADER_RETRY_AFTER, "10");
+            }
+            return Queue(connection, MHD_HTTP_SERVICE_UNAVAILABLE, response);
+        }
+        clients.push_back(client);
+    }
+    auto* stream = new Stream{this, client, {}, true};
+    MHD_Response* response =
+        MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 4096, &ReadEvents, stream, &EndEvents);
+    if (response == nullptr) {
+        EndEvents(stream);
+        return MHD_NO;
+    }
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/event-stream");
+    MHD_add_response_header(response, "X-Accel-Buffering", "no");
+    MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT, kEventIdleSeconds);
+    return Queue(connection, MHD_HTTP_OK, response);
+}
+
+// Runs on the connection's own thread: waits for events, a second at a time, until there are
+// some to send or the client is closed.
+ssize_t StationWeb::Impl::ReadEvents(void* opaque, std::uint64_t /*position*/, char* buffer,
+                                     std::size_t room) {
+    Stream& stream = *static_cast<Stream*>(opaque);
+    while (stream.pending.empty()) {
+        bool resync = false;
+        bool closed = false;
+        std::string events = stream.client->Next(1000ms, resync, closed);
+        if (closed) {
+            return MHD_CONTENT_READER_END_OF_STREAM;
+        }
+        if (stream.first) {
+            events = "retry: " + std::to_string(kRetryMs) + "\n\n" + events;
+            stream.first = false;
+        }
+        if (resync) {
+            // Built here, on this client's own thread.
+            events += Event("state", StationStateJson(stream.impl->status.Snapshot()));
+        }
+        stream.pending = std::move(events);
+    }
+    const std::size_t count = std::min(room, stream.pending.size());
+    std::memcpy(buffer, stream.pending.data(), count);
+    stream.pending.erase(0, count);
+    return static_cast<ssize_t>(count);
+}
+
+void StationWeb::Impl::EndEvents(void* opaque) {
+    auto* stream = static_cast<Stream*>(opaque);
+    {
+        std::lock_guard lock(stream->impl->mutex);
+        std::erase(stream->impl->clients, stream->client);
+    }
+    delete stream;
 }
 
 void StationWeb::Impl::Broadcast(const std::string& events) {
@@ -278,24 +508,32 @@ StationWeb::~StationWeb() {
 
 bool StationWeb::Start(const HttpListen& listen, std::string& error) {
     Impl& impl = *impl_;
-    impl.Routes();
-    errno = 0;
-    const bool bound = listen.port == 0
-                           ? (impl.port = impl.server.bind_to_any_port(listen.address)) > 0
-                           : impl.server.bind_to_port(listen.address, listen.port);
-    if (!bound) {
-        error = errno != 0 ? std::strerror(errno) : "the address is not one of this machine's";
+    int listen_error = 0;
+    impl.socket = Listen(listen, listen_error);
+    if (impl.socket < 0) {
+        error = listen_error == EADDRINUSE ? std::string(kInUse)
+                : listen_error != 0        ? std::strerror(listen_error)
+                                           : "the address is not one of this machine's";
         return false;
     }
-    if (listen.port != 0) {
-        impl.port = listen.port;
+    impl.port = PortOf(impl.socket);
+    impl.allowed_hosts = AllowedHosts(listen);
+    // A thread per connection, so that an event stream may wait for its events; the limits
+    // bound how many there are.
+    impl.daemon = MHD_start_daemon(
+        MHD_USE_THREAD_PER_CONNECTION | MHD_USE_POLL_INTERNAL_THREAD, 0, nullptr, nullptr,
+        &Impl::Answer, &impl, MHD_OPTION_LISTEN_SOCKET, impl.socket, MHD_OPTION_CONNECTION_LIMIT,
+        kMaxConnections, MHD_OPTION_PER_IP_CONNECTION_LIMIT, kMaxConnectionsPerAddress,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_CONNECTION_TIMEOUT,
+        kIdleSeconds, MHD_OPTION_THREAD_STACK_SIZE, kThreadStack, MHD_OPTION_END);
+    if (impl.daemon == nullptr) {
+        ::close(impl.socket);
+        impl.socket = -1;
+        error = "the HTTP server could not start";
+        return false;
     }
-    impl.listener = std::thread([&impl] { impl.server.listen_after_bind(); });
+    impl.socket = -1;  // the daemon's now: it closes it when it stops
     impl.publisher = std::thread([&impl] { impl.Publish(); });
-    // Stop() must find the server running, or it would not end the listener.
-    while (!impl.server.is_running()) {
-        std::this_thread::sleep_for(1ms);
-    }
     return true;
 }
 
@@ -316,9 +554,10 @@ void StationWeb::Stop() {
         }
     }
     impl.wake.notify_all();
-    if (impl.listener.joinable()) {
-        impl.server.stop();
-        impl.listener.join();
+    if (impl.daemon != nullptr) {
+        // Ends every connection's thread; the event streams were closed above.
+        MHD_stop_daemon(impl.daemon);
+        impl.daemon = nullptr;
     }
     if (impl.publisher.joinable()) {
         impl.publisher.join();

@@ -2,7 +2,6 @@
 // comes and goes with it, and on fixed ports, where the unit is taken off its adapter.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -20,6 +19,7 @@
 
 #include "e2e/e2e_programs.h"
 #include "support/child_process.h"
+#include "support/http_client.h"
 #include "support/temp_dir.h"
 
 namespace velkor {
@@ -236,36 +236,33 @@ TEST(StationWebServer, ServesStateAndMetricsReadOnlyAndEndsPastAStalledClient) {
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(::connect(stalled, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    const std::string request = "GET /events HTTP/1.1\r\nHost: station\r\n\r\n";
+    const std::string request = "GET /events HTTP/1.1\r\nHost: localhost\r\n\r\n";
     ASSERT_EQ(::write(stalled, request.data(), request.size()),
               static_cast<ssize_t>(request.size()));
 
     ASSERT_TRUE(station.ErrShows(unit.device() + ": updated", 0, kStationTimeout)) << station.err();
-    httplib::Client client("127.0.0.1", port);
-    const auto state = client.Get("/api/state");
-    ASSERT_TRUE(state) << httplib::to_string(state.error());
-    EXPECT_EQ(state->status, 200);
-    const json parsed = json::parse(state->body);
+    const testing::HttpReply state = testing::HttpRequest(port, "GET", "/api/state");
+    ASSERT_EQ(state.status, 200);
+    const json parsed = json::parse(state.body);
     EXPECT_EQ(parsed["station"], "line \"3\"");
     ASSERT_EQ(parsed["slots"].size(), 1u);
     EXPECT_EQ(parsed["slots"][0]["version"], version);
     EXPECT_EQ(parsed["totals"]["updated"], 1);
     ASSERT_EQ(parsed["records"].size(), 1u);
     EXPECT_EQ(parsed["records"][0], json::parse(testing::TempDir::Read(records)));
-    EXPECT_NE(state->get_header_value("Content-Security-Policy").find("script-src 'self'"),
-              std::string::npos);
+    EXPECT_NE(state.Header("content-security-policy").find("script-src 'self'"), std::string::npos);
 
-    const auto metrics = client.Get("/metrics");
-    ASSERT_TRUE(metrics);
-    EXPECT_NE(metrics->body.find("velkor_station_units_total{result=\"updated\"} 1\n"),
+    const testing::HttpReply metrics = testing::HttpRequest(port, "GET", "/metrics");
+    ASSERT_EQ(metrics.status, 200);
+    EXPECT_NE(metrics.body.find("velkor_station_units_total{result=\"updated\"} 1\n"),
               std::string::npos)
-        << metrics->body;
-    EXPECT_NE(metrics->body.find("station=\"line \\\"3\\\"\""), std::string::npos) << metrics->body;
-    for (const auto& refused : {client.Post("/"), client.Put("/api/state", "", "text/plain"),
-                                client.Delete("/metrics")}) {
-        ASSERT_TRUE(refused);
-        EXPECT_EQ(refused->status, 405);
-        EXPECT_EQ(refused->get_header_value("Allow"), "GET, HEAD");
+        << metrics.body;
+    EXPECT_NE(metrics.body.find("station=\"line \\\"3\\\"\""), std::string::npos) << metrics.body;
+    for (const auto& [method, path] : {std::pair{"POST", "/"}, std::pair{"PUT", "/api/state"},
+                                       std::pair{"DELETE", "/metrics"}}) {
+        const testing::HttpReply refused = testing::HttpRequest(port, method, path);
+        EXPECT_EQ(refused.status, 405) << method;
+        EXPECT_EQ(refused.Header("allow"), "GET, HEAD");
     }
 
     station.Signal(SIGTERM);
@@ -273,6 +270,117 @@ TEST(StationWebServer, ServesStateAndMetricsReadOnlyAndEndsPastAStalledClient) {
     ::close(stalled);
     ASSERT_TRUE(status) << "the station did not end\n" << station.err();
     EXPECT_EQ(*status, 128 + SIGTERM) << station.err();
+}
+
+// The station's resident memory, from /proc; 0 when it cannot be read.
+std::size_t ResidentBytes(int pid) {
+    std::istringstream status(testing::TempDir::Read("/proc/" + std::to_string(pid) + "/status"));
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmRSS:")) {
+            return std::stoul(line.substr(6)) * 1024;
+        }
+    }
+    return 0;
+}
+
+// A client as a hostile one on the plant network would be: a header line that never ends,
+// range requests of thousands of ranges, hundreds of idle connections under a table of 256
+// descriptors, a name of its own for the station, a second station on the same port. The unit
+// being programmed meanwhile finishes with its one record, the station's memory stays small,
+// and /metrics answers another client at once.
+TEST(StationWebServer, NoClientCostsTheUnitBeingProgrammed) {
+    testing::TempDir dir;
+    const std::string file = MakeFirmware(dir, "j5-m3.hex");
+    const std::string records = (dir.path() / "units.jsonl").string();
+    Simulator unit({"--model", "j5", "--family", "m3", "--baud", "115200"});
+    ASSERT_FALSE(unit.device().empty()) << unit.err();
+    std::vector<std::string> command =
+        testing::ProgramCommand(Station({"--port", unit.device(), "--poll-interval", "200",
+                                         "--http", "127.0.0.1:0", "--record", records, file}));
+    command.insert(command.begin(), {"/bin/sh", "-c", "ulimit -n 256 && exec \"$@\"", "sh"});
+    ChildProcess station(command);
+    const std::string page = "Station page: http://127.0.0.1:";
+    ASSERT_TRUE(station.ErrShows(page, 0, 10s)) << station.err();
+    const int port = std::stoi(station.err().substr(station.err().find(page) + page.size()));
+    ASSERT_TRUE(station.ErrShows(unit.device() + ": updating unit", 0, kStationTimeout))
+        << station.err();
+    const auto attacker = [port] { return testing::ConnectLocal(port, "127.0.0.2"); };
+
+    // A header line that never ends is cut off long before it could cost memory.
+    {
+        const int fd = attacker();
+        ASSERT_GE(fd, 0);
+        const timeval give_up{5, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &give_up, sizeof give_up);
+        std::string head = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX: ";
+        ::send(fd, head.data(), head.size(), MSG_NOSIGNAL);
+        const std::string filler(64 * 1024, 'a');
+        std::size_t sent = 0;
+        while (sent < 256 * filler.size()) {
+            const ssize_t n = ::send(fd, filler.data(), filler.size(), MSG_NOSIGNAL);
+            if (n <= 0) {
+                break;
+            }
+            sent += static_cast<std::size_t>(n);
+        }
+        EXPECT_LT(sent, 8u << 20) << "the server went on reading the line";
+        ::close(fd);
+    }
+    // A range request of 2,700 ranges gets the whole body or is refused, never 2,700 parts.
+    {
+        std::string ranges = "bytes=0-0";
+        for (int i = 1; i < 2700; ++i) {
+            ranges += "," + std::to_string(2 * i) + "-" + std::to_string(2 * i);
+        }
+        const std::string request =
+            "GET /station.js HTTP/1.1\r\nHost: 127.0.0.1\r\nRange: " + ranges +
+            "\r\nConnection: close\r\n\r\n";
+        std::vector<int> clients;
+        for (int i = 0; i < 24; ++i) {
+            clients.push_back(attacker());
+            ::send(clients.back(), request.data(), request.size(), MSG_NOSIGNAL);
+        }
+        for (const int fd : clients) {
+            const testing::HttpReply reply = testing::ParseReply(testing::ReadToClose(fd, 5s));
+            EXPECT_NE(reply.status, 206);
+            EXPECT_EQ(reply.headers.count("content-range"), 0u);
+            ::close(fd);
+        }
+    }
+    // Hundreds of idle connections take neither the slots' descriptors nor /metrics.
+    std::vector<int> idle;
+    for (int i = 0; i < 400; ++i) {
+        if (const int fd = attacker(); fd >= 0) {
+            idle.push_back(fd);
+        }
+    }
+    const auto asked = std::chrono::steady_clock::now();
+    const testing::HttpReply metrics = testing::HttpRequest(port, "GET", "/metrics");
+    EXPECT_EQ(metrics.status, 200);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s);
+    // A page that got a name of its own to point here (DNS rebinding) reads nothing.
+    EXPECT_EQ(testing::HttpRequest(port, "GET", "/api/state", "evil.example").status, 421);
+    EXPECT_EQ(testing::HttpRequest(port, "GET", "/api/state", "localhost").status, 200);
+    // A second station on the same port is refused, rather than sharing it with the first.
+    const ProgramRun second = RunToEnd(
+        Station({"--port", unit.device(), "--http", "127.0.0.1:" + std::to_string(port), file}));
+    EXPECT_EQ(second.status, 64) << second.err;
+    EXPECT_NE(second.err.find("velkor-flash: 127.0.0.1:" + std::to_string(port) + " is in use\n"),
+              std::string::npos)
+        << second.err;
+    if (testing::kProgramEmulator.empty()) {  // an emulator's own memory is not the station's
+        EXPECT_LT(ResidentBytes(station.pid()), 64u << 20);
+    }
+
+    ASSERT_TRUE(station.ErrShows(unit.device() + ": updated", 0, kStationTimeout)) << station.err();
+    for (const int fd : idle) {
+        ::close(fd);
+    }
+    station.Signal(SIGTERM);
+    ASSERT_TRUE(station.Wait(10s)) << station.err();
+    const std::map<std::string, json> units = RecordsBySlot(records);
+    ASSERT_EQ(units.size(), 1u) << station.err();
+    EXPECT_EQ(units.begin()->second["result"], "updated");
 }
 
 }  // namespace
