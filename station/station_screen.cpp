@@ -76,7 +76,7 @@ void StationScreen::SetState(std::size_t slot, SlotState state, std::string_view
     row.state = state;
     row.percent = -1;
     if (!version.empty()) {
-        row.version = EscapeControls(Latin1ToUtf8(version));
+        row.version = Latin1ToUtf8(version);
     }
     if (state == SlotState::kUpdating) {
         Line(row, "updating unit " + row.version);
@@ -100,8 +100,7 @@ void StationScreen::SetProgress(std::size_t slot, int percent) {
 void StationScreen::SetResult(std::size_t slot, const std::string& result) {
     std::lock_guard lock(mutex_);
     Row& row = rows_[slot];
-    // File names and the log's words may carry anything a folder or a unit holds.
-    row.result = EscapeControls(result);
+    row.result = result;
     row.result_time = ClockTime();
     Line(row, row.result);
     Redraw();
@@ -161,9 +160,9 @@ void StationScreen::Redraw() {
         }
         line += state + std::string(state.size() < 13 ? 13 - state.size() : 1, ' ');
         if (!row->result.empty()) {
-            line += "last: " + row->result_time + " " + row->result + "  ";
+            line += "last: " + row->result_time + " " + EscapeControls(row->result) + "  ";
         }
-        line += row->version;
+        line += EscapeControls(row->version);
         if (line.size() > width) {
             line.resize(width);
         }

@@ -36,6 +36,8 @@ class StationScreen {
     void SetTotals(const std::string& totals);
 
   private:
+    // Texts from outside (a unit's version, a file name in a result) are kept as they came and
+    // escaped once, where they are written; the name was escaped when the slot was added.
     struct Row {
         std::string name;
         SlotState state = SlotState::kWaiting;

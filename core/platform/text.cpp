@@ -12,6 +12,23 @@ void AppendHexEscape(std::string& out, std::uint32_t value) {
     out += kDigits[value & 0xF];
 }
 
+// Characters that reorder or hide what follows them on a terminal without being controls:
+// bidirectional marks, embeddings, overrides and isolates, line and paragraph separators, and
+// the byte order mark. A name that holds them could show as another name.
+bool IsBidiOrFormat(std::uint32_t code) {
+    return code == 0x061C || code == 0x200E || code == 0x200F ||
+           (code >= 0x2028 && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) ||
+           code == 0xFEFF;
+}
+
+void AppendCodePointEscape(std::string& out, std::uint32_t code) {
+    constexpr char kDigits[] = "0123456789abcdef";
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        out += kDigits[(code >> shift) & 0xF];
+    }
+}
+
 void AppendEscaped(std::string& out, std::uint32_t code) {
     switch (code) {
         case '\r':
@@ -118,6 +135,9 @@ std::string EscapeControls(std::string_view text) {
             text.remove_prefix(1);
         } else if (code <= 0x9F) {
             AppendHexEscape(out, code);
+            text.remove_prefix(length);
+        } else if (IsBidiOrFormat(code)) {
+            AppendCodePointEscape(out, code);
             text.remove_prefix(length);
         } else {
             out.append(text.substr(0, length));

@@ -16,8 +16,10 @@ std::string ToPlainLineEnds(std::string_view text);
 // file, where a control character would act instead of being shown: a C0 control, DEL or a C1
 // control (U+0080 to U+009F) becomes \r, \n or \t, else \x and its code in two lower-case
 // hexadecimal digits; a byte that is no part of valid UTF-8 becomes \x and its value; a
-// backslash becomes \\, so that every escape shown is one made here. The rest, Latin-1
-// letters such as é included, stays as it is: it only prints.
+// bidirectional or format character that would reorder or hide the text after it (U+200E,
+// U+202E, U+2066, U+FEFF and their kin) becomes \u and its code in four digits; a backslash
+// becomes \\, so that every escape shown is one made here. The rest, Latin-1 letters such as
+// é included, stays as it is: it only prints.
 std::string EscapeControls(std::string_view text);
 
 }  // namespace velkor

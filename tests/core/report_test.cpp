@@ -79,6 +79,9 @@ TEST(EscapeControls, ShowsControlCharactersAsEscapesAndPrintableTextAsItIs) {
         // Latin-1 letters and signs print: they stay
         {Latin1ToUtf8("\xA0\xB0\xE9\xFF"), "\xC2\xA0\xC2\xB0\xC3\xA9\xC3\xBF"},
         {"\xE2\x82\xAC", "\xE2\x82\xAC"},  // the euro sign, beyond Latin-1
+        // bidirectional and format characters, which would show another name than there is
+        {"usb-\xE2\x80\xAEgol.A", "usb-\\u202egol.A"},
+        {"\xE2\x81\xA6x\xE2\x81\xA9\xE2\x80\x8F\xEF\xBB\xBF", "\\u2066x\\u2069\\u200f\\ufeff"},
         // bytes that are no UTF-8 (a process name, say) as their values
         {"\x9B[2J", "\\x9b[2J"},
         {"\xC3", "\\xc3"},

@@ -216,7 +216,7 @@ TEST(StationOnAFixedPort, TakesTheNextUnitOnceTheLastIsGoneAndFinishesItOnInterr
 // that asked for the events and never reads them does not keep the station from ending.
 TEST(StationWebServer, ServesStateAndMetricsReadOnlyAndEndsPastAStalledClient) {
     testing::TempDir dir;
-    const std::string version = "<script>alert(1)</script>J5M3A-H8--N8N_V_3.10";
+    const std::string version = "\x1b]2;T\x07<script>J5M3A-H8--N8N_V_3.10";
     const std::string file = MakeFirmware(dir, "j5-m3.hex", {"--version-text", version});
     const std::string records = (dir.path() / "units.jsonl").string();
     Simulator unit({"--model", "j5", "--family", "m3", "--version-text", version});
@@ -241,6 +241,9 @@ TEST(StationWebServer, ServesStateAndMetricsReadOnlyAndEndsPastAStalledClient) {
               static_cast<ssize_t>(request.size()));
 
     ASSERT_TRUE(station.ErrShows(unit.device() + ": updated", 0, kStationTimeout)) << station.err();
+    // The unit's text is escaped once on the terminal, and is itself in the state.
+    EXPECT_NE(station.err().find(": updating unit \\x1b]2;T\\x07<script>"), std::string::npos)
+        << station.err();
     const testing::HttpReply state = testing::HttpRequest(port, "GET", "/api/state");
     ASSERT_EQ(state.status, 200);
     const json parsed = json::parse(state.body);
