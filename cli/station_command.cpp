@@ -10,6 +10,7 @@
 #include "cli/option_checks.h"
 #include "cli/port_options.h"
 #include "cli/record_options.h"
+#include "platform/append_file.h"
 #include "runs/exit_codes.h"
 #include "runs/firmware_file_problem.h"
 #include "runs/run_output.h"
@@ -47,6 +48,12 @@ bool CheckCombination(const StationOptions& options) {
     }
     if (!options.log_dir.empty() && !std::filesystem::is_directory(options.log_dir)) {
         std::fprintf(stderr, "velkor-flash: --log %s is not a folder\n", options.log_dir.c_str());
+        return false;
+    }
+    // Each slot's log is made there as units come: nobody else may put links in its place.
+    if (const std::string why = options.log_dir.empty() ? "" : FolderRefusal(options.log_dir);
+        !why.empty()) {
+        std::fprintf(stderr, "velkor-flash: --log %s: %s\n", options.log_dir.c_str(), why.c_str());
         return false;
     }
     if (!options.firmware_dir.empty() && !std::filesystem::is_directory(options.firmware_dir)) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/append_file.h"
 #include "platform/trusted_links.h"
 
 namespace velkor {
@@ -18,13 +19,15 @@ constexpr mode_t kRecordMode = 0644;
 // The window's record file is shared by the technicians of the folder's group.
 constexpr mode_t kSharedRecordMode = 0664;
 
+// Never through a link or into a FIFO that someone put in the record file's place.
 int OpenForAppend(const std::filesystem::path& file, std::string& error) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kRecordMode);
+    std::string why;
+    const int fd = OpenAppendFile(file, kRecordMode, false, why);
     if (fd < 0) {
         error = "cannot open the record file ";
         error += file.string();
         error += ": ";
-        error += std::strerror(errno);
+        error += why;
     }
     return fd;
 }

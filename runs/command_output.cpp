@@ -1,11 +1,15 @@
 #include "runs/command_output.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <fstream>
 #include <iterator>
 
+#include "platform/append_file.h"
 #include "platform/text.h"
 
 namespace velkor {
@@ -95,13 +99,18 @@ bool CommandOutput::Open(const std::vector<KeptFile>& kept) {
         return false;
     }
     // Read too, for the header below; a file that may only be written still takes the log.
-    log_ = std::fopen(name.c_str(), "a+e");
-    if (log_ == nullptr && errno == EACCES) {
-        log_ = std::fopen(name.c_str(), "ae");
-    }
+    // Never through a link someone put in its place: the log holds the unit's texts.
+    std::string why;
+    const int fd = OpenAppendFile(name, 0666, true, why);
+    const bool readable = fd >= 0 && (::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDWR;
+    log_ = fd >= 0 ? ::fdopen(fd, readable ? "a+" : "a") : nullptr;
     if (log_ == nullptr) {
-        std::fprintf(stderr, "velkor-flash: cannot open the log file %s: %s\n", name.c_str(),
-                     std::strerror(errno));
+        if (fd >= 0) {
+            why = std::strerror(errno);
+            ::close(fd);
+        }
+        std::fprintf(stderr, "velkor-flash: cannot open the log file %s: %s\n",
+                     EscapeControls(name).c_str(), why.c_str());
         return false;
     }
     opened_ms_ = clock_.NowMs();

@@ -374,6 +374,7 @@ TEST(RefusedCommandLines, SayWhyBeforeAByteIsSent) {
               0);
     const std::string firmware = testing::TempDir::Read(file);
     dir.Write("stm8.s19", "S00600004844521B\n");
+    std::filesystem::create_symlink(dir.path() / "victim.bashrc", dir.path() / "planted.log");
     const std::string large = dir.Write("large.hex", firmware);
     ASSERT_EQ(::truncate(large.c_str(), 64 * 1024 * 1024 + 1), 0);
     Simulator sim({"--model", "r3360", "-v"});
@@ -395,6 +396,9 @@ TEST(RefusedCommandLines, SayWhyBeforeAByteIsSent) {
         {with({"--log", "{DEV}"}), 64,
          "velkor-flash: --log {DEV} is the serial device; name another file\n"},
         {with({"--log", "{DIR}/none/run.log"}), 64, "cannot open the log file"},
+        // A link someone put in the log's place in a shared folder is never followed.
+        {with({"--log", "{DIR}/planted.log"}), 64,
+         "velkor-flash: cannot open the log file {DIR}/planted.log: it is a symbolic link\n"},
         {with({"--record", "{FW}"}), 64,
          "velkor-flash: --record {FW} is the firmware file; name another file\n"},
         {with({"--record", "{DEV}"}), 64,
@@ -507,6 +511,7 @@ TEST(RefusedCommandLines, SayWhyBeforeAByteIsSent) {
     }
     EXPECT_EQ(testing::TempDir::Read(file), firmware) << "the firmware file is untouched";
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "both"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "victim.bashrc")) << "made through a link";
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "image"));
     ASSERT_EQ(sim.Stop(), 0);
     EXPECT_EQ(sim.err().find("host -> MCU"), std::string::npos) << sim.err();

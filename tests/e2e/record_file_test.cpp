@@ -70,6 +70,60 @@ TEST(RecordFileOfTheWindow, StaysBelowItsFolderAndIsAlwaysAPlainFile) {
     EXPECT_EQ(fs::status(folder / "shared.jsonl").permissions(), fs::perms(0664));
 }
 
+// The record file (and so each log) of the command line: never through a link or into a FIFO
+// that someone put in its place in a shared folder, never in a folder anyone may write to
+// without the sticky bit.
+TEST(RecordFileOfTheCommandLine, IsNeverALinkAFifoOrInAFolderOpenToAnyone) {
+    testing::TempDir dir;
+    const fs::path shared = dir.path() / "shared";
+    dir.Write("shared/kept.jsonl", "");
+    dir.Write("units.jsonl", "");
+    fs::create_symlink(dir.path() / "victim/.bashrc", shared / "dangling.jsonl");
+    fs::create_symlink(dir.path() / "units.jsonl", shared / "planted.jsonl");
+    ASSERT_EQ(::mkfifo((shared / "fifo.jsonl").c_str(), 0666), 0);
+    dir.Write("open/kept.jsonl", "");
+    fs::permissions(dir.path() / "open", fs::perms(0777));
+    dir.Write("sticky/kept.jsonl", "");
+    fs::permissions(dir.path() / "sticky", fs::perms(01777));
+    const bool root = ::geteuid() == 0;
+    fs::create_symlink(shared, dir.path() / "theirs");
+    if (root) {
+        ASSERT_EQ(::lchown((dir.path() / "theirs").c_str(), 65534, 65534), 0);
+    }
+    struct Row {
+        const char* name;
+        std::string error;  // after "cannot open the record file NAME: "; empty: appended
+    };
+    const Row rows[] = {
+        {"shared/kept.jsonl", ""},
+        {"shared/new.jsonl", ""},
+        {"sticky/kept.jsonl", ""},
+        {"shared/dangling.jsonl", "it is a symbolic link"},
+        {"shared/planted.jsonl", "it is a symbolic link"},
+        {"shared/fifo.jsonl", "it is not a regular file"},
+        {"open/kept.jsonl",
+         "its folder may be written by anyone; give the folder the sticky bit (chmod +t) or take "
+         "that right away"},
+        {"theirs/kept.jsonl",
+         root ? "its folder passes through a link that neither root nor this user owns (" +
+                    (dir.path() / "theirs").string() + ")"
+              : ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const fs::path file = dir.path() / row.name;
+        std::string error;
+        EXPECT_EQ(AppendRecord(file, "{}\n", error), row.error.empty());
+        EXPECT_EQ(error, row.error.empty()
+                             ? ""
+                             : "cannot open the record file " + file.string() + ": " + row.error);
+    }
+    EXPECT_FALSE(fs::exists(dir.path() / "victim")) << "made through a dangling link";
+    EXPECT_EQ(testing::TempDir::Read(dir.path() / "units.jsonl"), "");
+    EXPECT_EQ(testing::TempDir::Read(shared / "kept.jsonl"), root ? "{}\n" : "{}\n{}\n");
+    EXPECT_EQ(testing::TempDir::Read(shared / "new.jsonl"), "{}\n");
+}
+
 // The record names the bytes the image was made of, though the file be replaced meanwhile.
 TEST(RecordOfTheFirmwareFile, DescribesTheBytesThatWereLoaded) {
     testing::TempDir dir;
