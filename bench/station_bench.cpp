@@ -121,9 +121,10 @@ int main(int argc, char** argv) {
     const auto fixture = dir.path() / "by-id";
     std::filesystem::create_directory(fixture);
     const auto records = dir.path() / "units.jsonl";
-    ChildProcess station(std::vector<std::string>{
-        kFlash, "station", "--model", "j5", "--mcu", "m3", "--watch", fixture.string(),
-        "--max-units", std::to_string(units), "--record", records.string(), firmware});
+    ChildProcess station(std::vector<std::string>{kFlash, "station", "--model", "j5", "--mcu", "m3",
+                                                  "--watch", fixture.string(), "--allow-pty",
+                                                  "--max-units", std::to_string(units), "--record",
+                                                  records.string(), firmware});
 
     std::vector<SlotFeed> feeds(static_cast<std::size_t>(slots));
     const auto plug = [&](SlotFeed& feed, const std::string& name, bool unplugged) {

@@ -128,6 +128,17 @@ void AddStationCommand(CLI::App& app, int& exit_code, InterruptSignals& signals)
                      "with --watch, only links whose names match this shell pattern")
         ->option_text("GLOB");
     command
+        ->add_flag("--allow-pty", options->allow_pty,
+                   "with --watch, links to pseudo-terminals are slots too (velkor-sim's units, "
+                   "for rehearsal); otherwise only serial devices with hardware behind them")
+        ->needs("--watch");
+    command
+        ->add_option("--max-slots", options->max_slots,
+                     "with --watch, take no link as a slot while N are watched (default 64)")
+        ->check(WholeNumberFrom(1, 1024, ""))
+        ->option_text("N")
+        ->needs("--watch");
+    command
         ->add_option("--firmware-dir", options->firmware_dir,
                      "choose each unit's file from DIR: the one the check confirms for it")
         ->option_text("DIR");

@@ -2,6 +2,7 @@
 
 #include <libudev.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cerrno>
 #include <cstring>
@@ -10,6 +11,8 @@
 #include <memory>
 #include <string_view>
 #include <system_error>
+
+#include "platform/trusted_links.h"
 
 namespace velkor {
 namespace {
@@ -161,6 +164,37 @@ std::optional<SerialDevice> IdentifySerialDevice(const std::string& port) {
         found.usb = UsbIdentityOf(device.get());
     }
     return found;
+}
+
+std::string SlotDeviceRefusal(const std::string& link, bool allow_pty) {
+    struct stat info {};
+    if (::lstat(link.c_str(), &info) != 0) {
+        return "it is gone";
+    }
+    if (S_ISLNK(info.st_mode) && !IsTrustedLinkOwner(info.st_uid)) {
+        return "the link belongs to neither root nor this user";
+    }
+    std::error_code error;
+    const std::string real = std::filesystem::canonical(link, error).string();
+    if (error || ::stat(real.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) {
+        return "it leads to no character device";
+    }
+    // The kernel's pseudo-terminal slaves; they have no entry under /sys/dev/char.
+    constexpr unsigned kFirstPtyMajor = 136;
+    constexpr unsigned kLastPtyMajor = 143;
+    if (major(info.st_rdev) >= kFirstPtyMajor && major(info.st_rdev) <= kLastPtyMajor) {
+        return allow_pty ? std::string()
+                         : real + " is a pseudo-terminal (--allow-pty takes simulated units)";
+    }
+    UdevPtr<udev> context(udev_new());
+    UdevPtr<udev_device> device(
+        context ? udev_device_new_from_devnum(context.get(), 'c', info.st_rdev) : nullptr);
+    const char* subsystem = device ? udev_device_get_subsystem(device.get()) : nullptr;
+    if (subsystem == nullptr || std::string_view(subsystem) != "tty" ||
+        udev_device_get_parent(device.get()) == nullptr || IsEmptyUartSlot(device.get())) {
+        return real + " is not a serial device";
+    }
+    return {};
 }
 
 }  // namespace velkor

@@ -36,4 +36,11 @@ bool ListSerialDevices(std::vector<SerialDevice>& devices, std::string& error);
 // pseudo-terminal, or a machine where udev cannot be asked, gives the path alone.
 std::optional<SerialDevice> IdentifySerialDevice(const std::string& port);
 
+// Why the device `link` leads to may not be a slot of a station that watches a folder, or empty
+// when it may: a tty with hardware behind it (a USB adapter, a board, a UART), reached through
+// a link that root or the running user owns, never /dev/null, /dev/tty, a console or a
+// pseudo-terminal another program acts a unit on; pseudo-terminals (simulated units) only with
+// `allow_pty`.
+std::string SlotDeviceRefusal(const std::string& link, bool allow_pty);
+
 }  // namespace velkor

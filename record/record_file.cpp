@@ -24,10 +24,12 @@ int OpenForAppend(const std::filesystem::path& file, std::string& error) {
     std::string why;
     const int fd = OpenAppendFile(file, kRecordMode, false, why);
     if (fd < 0) {
+        const int open_error = errno;
         error = "cannot open the record file ";
         error += file.string();
         error += ": ";
         error += why;
+        errno = open_error;  // for a caller that tries again after a shortage
     }
     return fd;
 }

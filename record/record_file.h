@@ -13,6 +13,7 @@ bool CanAppendRecord(const std::filesystem::path& file, std::string& error);
 
 // Appends `line` with a single write to the file opened for appending, so that lines of runs
 // side by side never interleave; false with the reason in `error`.
+// When the file could not be opened, errno says why (EMFILE: no descriptor to be had).
 bool AppendRecord(const std::filesystem::path& file, std::string_view line, std::string& error);
 
 // As AppendRecord, for the window's "RecordFile": `name` is relative to `folder` with no ".."

@@ -102,10 +102,12 @@ bool CommandOutput::Open(const std::vector<KeptFile>& kept) {
     // Never through a link someone put in its place: the log holds the unit's texts.
     std::string why;
     const int fd = OpenAppendFile(name, 0666, true, why);
+    open_error_ = fd < 0 ? errno : 0;
     const bool readable = fd >= 0 && (::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDWR;
     log_ = fd >= 0 ? ::fdopen(fd, readable ? "a+" : "a") : nullptr;
     if (log_ == nullptr) {
         if (fd >= 0) {
+            open_error_ = errno;
             why = std::strerror(errno);
             ::close(fd);
         }

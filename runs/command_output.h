@@ -40,6 +40,8 @@ class CommandOutput final : public ReportSink {
     // Opens the --log file for appending, before anything is sent. False, after saying why on
     // standard error, when it cannot be opened, is one of `kept` or is a serial device.
     bool Open(const std::vector<KeptFile>& kept = {});
+    // The errno of an Open whose log file could not be opened; 0 otherwise.
+    int open_error() const { return open_error_; }
 
     // The session's serial port: the device, traced with --trace.
     SerialPort& port();
@@ -71,6 +73,7 @@ class CommandOutput final : public ReportSink {
     bool at_line_start_ = true;
     bool line_cut_ = false;
     RealClock clock_;
+    int open_error_ = 0;
     std::uint32_t opened_ms_ = 0;  // when the log file was opened: its lines' times count from it
     PosixSerialPort device_;
     std::unique_ptr<TracedSerialPort> traced_;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -135,6 +136,7 @@ std::optional<FileProblem> FirmwareFileProblem(const std::string& path, McuType 
     if (const int error = ReadHead(path, head, &size); error != 0) {
         FileProblem problem{std::string(kLogCannotOpen), "cannot open " + name + ": "};
         problem.message += error < 0 ? "it is not a regular file" : Reason(error);
+        problem.error = std::max(error, 0);
         return problem;
     }
     if (size > kMaxFirmwareFileSize) {
@@ -158,9 +160,11 @@ std::optional<FileProblem> FirmwareFileProblem(const std::string& path, McuType 
         case kLoadOk:
             break;
         case kLoadNoMemory:
-            return FileProblem{std::move(lines.text()), "not enough memory to load " + name};
+            return FileProblem{std::move(lines.text()), "not enough memory to load " + name,
+                               ENOMEM};
         case kLoadCannotOpen:
-            return FileProblem{std::move(lines.text()), "cannot read " + name};
+            return FileProblem{std::move(lines.text()), "cannot read " + name,
+                               reader->open_error()};
         default:
             return FileProblem{std::move(lines.text()),
                                name + " is not a valid " + FormatName(wanted) + " file"};

@@ -18,6 +18,9 @@ struct FileProblem {
     // For example "cannot open fw.hex: no such file" or "fw.hex is Intel HEX, but stm8 takes
     // S-records"; no line end.
     std::string message;
+    // The errno when the file could not be opened or read (ENOMEM: no memory for it); 0 for a
+    // file that was read and will not do.
+    int error = 0;
 };
 
 // None when the file at `path` loads whole with the reader of `mcu`; the image it loads into

@@ -1,12 +1,22 @@
 #include "runs/run_output.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
+#include "platform/resource_shortage.h"
 #include "record/record_file.h"
 #include "record/record_json.h"
 #include "runs/exit_codes.h"
 
 namespace velkor {
+namespace {
+
+constexpr int kRecordAttempts = 20;
+constexpr auto kRecordRetryAfter = std::chrono::milliseconds(100);
+
+}  // namespace
 
 bool RecordPathAllowed(const std::string& file, const std::vector<KeptFile>& kept) {
     if (const std::string refusal = WriteRefusal("--record", file, kept); !refusal.empty()) {
@@ -34,7 +44,16 @@ RecordedRun RecordRun(const RecordOptions& options, RunRecord record, int exit) 
     }
     RecordedRun run{RecordJson(record), exit};
     std::string error;
-    if (!options.file.empty() && !AppendRecord(options.file, RecordLine(run.object), error)) {
+    // What a line keeps of a unit is not lost to a moment's shortage of descriptors or memory.
+    bool appended = options.file.empty();
+    for (int attempt = 1; !appended; ++attempt) {
+        appended = AppendRecord(options.file, RecordLine(run.object), error);
+        if (appended || !IsResourceShortage(errno) || attempt == kRecordAttempts) {
+            break;
+        }
+        std::this_thread::sleep_for(kRecordRetryAfter);
+    }
+    if (!appended) {
         std::fprintf(stderr, "velkor-flash: %s (the run on %s itself ended: %s)\n", error.c_str(),
                      record.port.c_str(), record.result.c_str());
         run.object["record_error"] = error;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "platform/resource_shortage.h"
 #include "record/session_facts.h"
 #include "runs/firmware_file_problem.h"
 #include "runs/log_watch.h"
@@ -115,6 +116,11 @@ struct Steps {
             request.on_stage(name);
         }
     }
+    void NoteShortage(int error) const {
+        if (request.resource_error != nullptr && IsResourceShortage(error)) {
+            *request.resource_error = error;
+        }
+    }
 
     int Run();
     int Program();
@@ -135,9 +141,11 @@ int Steps::Run() {
         session.report.AppendError("velkor-flash: " + problem->message + "\r\n");
         session.state.firmware_path = request.file;
         TakeFileFacts(session, record);
+        NoteShortage(problem->error);
         return kWriteNoFile;
     }
     if (!run.OpenPort(true)) {
+        NoteShortage(session.context.open_error);
         return kWritePortFailed;
     }
     Stage("version");
@@ -169,6 +177,9 @@ int Steps::Run() {
     Stage("check");
     if (session.LoadFirmware() != kLoadOk) {
         TakeFileFacts(session, record);
+        if (session.current_image != nullptr) {
+            NoteShortage(session.current_image->open_error());
+        }
         return kWriteNoFile;  // the reader has logged why
     }
     // Loaded as the tool loads it, with a warning; programmed it would leave the MCU with part

@@ -53,6 +53,10 @@ struct UpdateRequest {
     // then not looked at before the port opens. None: no file fits, with `why`.
     std::function<std::optional<std::string>(UpdateSession& session, std::string& why)>
         choose_file = nullptr;
+    // Set, when given, to the errno of an open (of the port or the firmware file) that failed
+    // for want of the process's own descriptors or memory: the run then says nothing of the
+    // unit, which a station leaves as it was and tries again.
+    int* resource_error = nullptr;
     // Told the name of each stage as it begins ("version", "checksum", "information", "check",
     // "programming", "verifying"), for a status line; may be empty.
     std::function<void(std::string_view stage)> on_stage = nullptr;

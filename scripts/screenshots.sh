@@ -197,7 +197,7 @@ unit 1
 unit 2 --baud 115200
 unit 3 --version-text J5M3B-H9--N8N_V_3.02
 unit 4 --start-unplugged
-"$build/cli/velkor-flash" station --model j5 --mcu m3 --watch "$by_id" --poll-interval 200 \
+"$build/cli/velkor-flash" station --model j5 --mcu m3 --watch "$by_id" --allow-pty --poll-interval 200 \
   --station "Line 3 west" --http 127.0.0.1:0 "$tool_dir/J5-M3-2.3.hex" \
   >/dev/null 2>"$work/station.log" &
 pids+=($!)

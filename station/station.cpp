@@ -1,21 +1,26 @@
 #include "station/station.h"
 
 #include <fnmatch.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <list>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "devices/device_facts.h"
 #include "devices/port_holders.h"
+#include "devices/serial_devices.h"
 #include "platform/clock.h"
+#include "platform/resource_shortage.h"
 #include "record/run_record.h"
 #include "runs/command_output.h"
 #include "runs/exit_codes.h"
@@ -79,6 +84,7 @@ struct Slot {
     std::size_t status_id = 0;  // in the web page's status
     std::atomic<bool> removed{false};
     std::atomic<bool> finished{false};
+    bool fault_said = false;  // the station fault under way has been said (slot thread only)
     std::thread thread;
 };
 
@@ -104,7 +110,8 @@ class Station {
     int Run();
 
   private:
-    void AddSlot(std::string name, std::string device, std::string log_file);
+    // False, said on the screen, when no thread could be had for it.
+    bool AddSlot(std::string name, std::string device, std::string log_file);
     // The slot's state on the screen and on the web page.
     void ShowState(const Slot& slot, SlotState state, std::string_view version = {});
     void SlotLoop(Slot& slot);
@@ -112,9 +119,16 @@ class Station {
     bool AwaitUnit(Slot& slot, ProbeResult& probe);
     // Waits until the unit in `slot` is gone; false when the slot or the station ends first.
     bool AwaitRemoval(Slot& slot);
-    void UpdateUnit(Slot& slot);
+    // False when the station lacked descriptors or memory of its own for the update: nothing
+    // was recorded, and the unit is as it was.
+    bool UpdateUnit(Slot& slot);
+    // Says, once while it lasts, that the slot could not go on for want of the station's own
+    // resources; the unit is not to blame and the slot tries again.
+    void StationFault(Slot& slot, int error);
     // A new unit cycle may begin; false once the station drains or has begun all it may.
     bool TakeCycle();
+    // A cycle taken that ended in a station fault: it does not count.
+    void GiveCycleBack();
     void CycleDone(int exit, const std::string& result);
     bool Ending() const { return stop_.drain_signal() != 0 || ended_.load(); }
     void ShowTotals();
@@ -141,17 +155,27 @@ class Station {
     std::atomic<bool> ended_{false};
 };
 
-void Station::AddSlot(std::string name, std::string device, std::string log_file) {
+bool Station::AddSlot(std::string name, std::string device, std::string log_file) {
     Slot& slot = slots_.emplace_back();
     slot.name = std::move(name);
     slot.device = std::move(device);
     slot.log_file = std::move(log_file);
     slot.row = screen_.AddSlot(slot.name);
     slot.status_id = status_.AddSlot(slot.name);
-    slot.thread = std::thread([this, &slot] {
-        SlotLoop(slot);
-        slot.finished.store(true);
-    });
+    try {
+        slot.thread = std::thread([this, &slot] {
+            SlotLoop(slot);
+            slot.finished.store(true);
+        });
+    } catch (const std::system_error& error) {
+        // The slots already running go on; this one is said and dropped.
+        screen_.Note("velkor-flash: " + slot.name + " not taken as a slot: " + error.what());
+        screen_.RemoveSlot(slot.row);
+        status_.RemoveSlot(slot.status_id);
+        slots_.pop_back();
+        return false;
+    }
+    return true;
 }
 
 void Station::ShowState(const Slot& slot, SlotState state, std::string_view version) {
@@ -167,7 +191,14 @@ void Station::SlotLoop(Slot& slot) {
             return;
         }
         ShowState(slot, SlotState::kUpdating, probe.version_text);
-        UpdateUnit(slot);
+        if (!UpdateUnit(slot)) {
+            GiveCycleBack();
+            if (!stop_.SleepUnlessEnding(std::chrono::milliseconds(options_.poll_interval_ms))) {
+                return;
+            }
+            continue;  // the same unit, once the station has what it needs
+        }
+        slot.fault_said = false;
         ShowState(slot, SlotState::kDone);
         if (!AwaitRemoval(slot)) {
             return;
@@ -185,6 +216,11 @@ bool Station::AwaitUnit(Slot& slot, ProbeResult& probe) {
         probe = ProbeUnit(slot.device, options_.model, &stop_);
         if (probe.presence == Presence::kAnswers) {
             return !Ending();
+        }
+        if (probe.presence == Presence::kStationFault) {
+            StationFault(slot, probe.error);
+        } else {
+            slot.fault_said = false;
         }
         if (!stop_.SleepUnlessEnding(interval)) {
             return false;
@@ -205,6 +241,12 @@ bool Station::AwaitRemoval(Slot& slot) {
             shown = true;
         }
         const ProbeResult probe = ProbeUnit(slot.device, options_.model, &stop_);
+        if (probe.presence == Presence::kStationFault) {
+            // Says nothing of the unit: it is still there as far as anyone knows.
+            StationFault(slot, probe.error);
+            continue;
+        }
+        slot.fault_said = false;
         if (probe.presence == Presence::kNoPort) {
             return !slot.removed.load();  // hung up: whatever comes next is a new unit
         }
@@ -213,9 +255,19 @@ bool Station::AwaitRemoval(Slot& slot) {
     return true;
 }
 
-void Station::UpdateUnit(Slot& slot) {
+void Station::StationFault(Slot& slot, int error) {
+    if (!slot.fault_said) {
+        screen_.Say(slot.row, std::string("station fault: ") + std::strerror(error) +
+                                  "; the unit is left as it is and tried again");
+        slot.fault_said = true;
+    }
+}
+
+bool Station::UpdateUnit(Slot& slot) {
     const auto began = SteadyClock::now();
+    int resource_error = 0;
     UpdateRequest request;
+    request.resource_error = &resource_error;
     request.unit.device = slot.device;
     request.unit.model = options_.model;
     request.unit.mcu = options_.mcu;
@@ -241,12 +293,17 @@ void Station::UpdateUnit(Slot& slot) {
     {
         CommandOutput output(outputs, &progress);
         if (!output.Open()) {
+            resource_error = IsResourceShortage(output.open_error()) ? output.open_error() : 0;
             exit = kExitUsage;
             record.result = "no_log";
         } else {
             RealClock clock;
             exit = RunUpdate(output.port(), clock, request, output, &record);
         }
+    }
+    if (resource_error != 0) {
+        StationFault(slot, resource_error);
+        return false;
     }
     record.slot = slot.name;
     record.device = device;
@@ -268,6 +325,7 @@ void Station::UpdateUnit(Slot& slot) {
                      recorded.object);
     screen_.SetResult(slot.row, shown);
     CycleDone(recorded.exit, record.result);
+    return true;
 }
 
 bool Station::TakeCycle() {
@@ -277,6 +335,11 @@ bool Station::TakeCycle() {
     }
     ++cycles_begun_;
     return true;
+}
+
+void Station::GiveCycleBack() {
+    std::lock_guard lock(mutex_);
+    --cycles_begun_;
 }
 
 void Station::CycleDone(int exit, const std::string& result) {
@@ -342,16 +405,34 @@ int Station::WatchFolder() {
                      error.c_str());
         return kExitUsage;
     }
+    if (struct stat folder{}; ::stat(options_.watch.c_str(), &folder) == 0 &&
+                              (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        screen_.Note("velkor-flash: warning: others may write to " + options_.watch +
+                     "; only links that root or this user made are taken as slots");
+    }
     std::map<std::string, Slot*> by_name;
     while (!Ending()) {
         for (const SlotEvent& event : watcher.Wait(250)) {
             const auto found = by_name.find(event.name);
             if (event.kind == SlotEvent::Kind::kAppeared && found == by_name.end()) {
+                // Anything else under the folder (a link to /dev/null, to a console, to another
+                // user's terminal that would play a unit) is no slot, and no thread.
+                std::string refusal = SlotDeviceRefusal(event.path, options_.allow_pty);
+                if (refusal.empty() && by_name.size() >= options_.max_slots) {
+                    refusal = "the station watches its " + std::to_string(options_.max_slots) +
+                              " slots (--max-slots)";
+                }
+                if (!refusal.empty()) {
+                    screen_.Note("velkor-flash: " + event.name +
+                                 " not taken as a slot: " + refusal);
+                    continue;
+                }
                 const std::string log = options_.log_dir.empty()
                                             ? std::string()
                                             : options_.log_dir + "/" + event.name + ".log";
-                AddSlot(event.name, event.path, log);
-                by_name[event.name] = &slots_.back();
+                if (AddSlot(event.name, event.path, log)) {
+                    by_name[event.name] = &slots_.back();
+                }
             } else if (event.kind == SlotEvent::Kind::kGone && found != by_name.end()) {
                 found->second->removed.store(true);
                 screen_.Say(found->second->row, "link gone");

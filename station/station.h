@@ -24,6 +24,11 @@ struct StationOptions {
     std::string ports_from;
     std::string watch;  // a slot for every device link in this folder
     std::string match;  // a shell pattern the links' names must match; empty: all
+    // Watched links to pseudo-terminals (simulated units) are slots too; otherwise only serial
+    // devices with hardware behind them are.
+    bool allow_pty = false;
+    // A link that appears while this many slots are watched is not taken.
+    unsigned max_slots = 64;
     RecordOptions record;
     std::string log_dir;  // a log file per slot; empty: none
     std::uint32_t poll_interval_ms = 1000;

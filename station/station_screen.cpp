@@ -111,6 +111,21 @@ void StationScreen::Say(std::size_t slot, const std::string& event) {
     Line(rows_[slot], event);
 }
 
+void StationScreen::Note(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    std::string line;
+    if (terminal_ && drawn_lines_ > 0) {
+        // Over the board, which is drawn again below the line.
+        line += "\r\033[" + std::to_string(drawn_lines_) + "A\033[J";
+        drawn_lines_ = 0;
+    }
+    line += EscapeControls(text);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), out_);
+    std::fflush(out_);
+    Redraw();
+}
+
 void StationScreen::SetTotals(const std::string& totals) {
     std::lock_guard lock(mutex_);
     totals_ = totals;

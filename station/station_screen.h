@@ -33,6 +33,9 @@ class StationScreen {
     void SetResult(std::size_t slot, const std::string& result);
     // Any other event of a slot, for example "unit removed".
     void Say(std::size_t slot, const std::string& event);
+    // A line of the station's own, for example a link it does not take as a slot; above the
+    // board on a terminal. Escaped where it is written.
+    void Note(std::string_view text);
     void SetTotals(const std::string& totals);
 
   private:

@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 #include "platform/posix_serial_port.h"
+#include "platform/resource_shortage.h"
 #include "session/update_session.h"
 
 namespace velkor {
@@ -16,6 +17,10 @@ ProbeResult ProbeUnit(const std::string& device, AppType model, RunStop* stop) {
     session.context.port_source = kPortSourceCommandLine;
     ProbeResult result;
     if (session.OpenLink() != kOpenOk) {
+        result.error = session.context.open_error;
+        if (IsResourceShortage(result.error)) {
+            result.presence = Presence::kStationFault;
+        }
         return result;
     }
     result.presence = Presence::kSilent;

@@ -13,11 +13,15 @@ enum class Presence {
     kAnswers,  // the unit answered the version query
     kSilent,   // the port opened, but nothing answered
     kNoPort,   // the port could not be opened: the adapter is gone, or the line hung up
+    // The port could not be opened for want of the station's own descriptors or memory: that
+    // says nothing of the unit, which is as it was.
+    kStationFault,
 };
 
 struct ProbeResult {
     Presence presence = Presence::kNoPort;
     std::string version_text;  // the unit's reply, as its bytes
+    int error = 0;             // the open's errno, for kNoPort and kStationFault
 };
 
 // Opens `device`, sends `model`'s version query and closes it again; `stop` ends the wait.

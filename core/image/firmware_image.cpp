@@ -102,9 +102,12 @@ std::unique_ptr<std::uint8_t[]> CFirmwareImage::AllocateBuffer() {
 
 int CFirmwareImage::ReadFile(const std::string& path) {
     content_.reset();
+    open_error_ = 0;
     struct stat info {};
+    errno = 0;
     FileDescriptor file(OpenRegularFile(path, &info));
     if (file.get() < 0) {
+        open_error_ = errno;
         report_.AppendError(kLogCannotOpen);
         return kLoadCannotOpen;
     }
@@ -117,6 +120,7 @@ int CFirmwareImage::ReadFile(const std::string& path) {
     try {
         content.resize(static_cast<std::size_t>(file_size));
     } catch (const std::bad_alloc&) {
+        open_error_ = ENOMEM;
         report_.AppendError(kLogNoMemory);
         return kLoadNoMemory;
     }
@@ -128,6 +132,7 @@ int CFirmwareImage::ReadFile(const std::string& path) {
             continue;
         }
         if (got <= 0) {
+            open_error_ = got < 0 ? errno : 0;
             // The file failed or shrank under us: what was read cannot be trusted as a whole.
             report_.AppendError(kLogCannotRead);
             return kLoadCannotOpen;
@@ -144,6 +149,7 @@ int CFirmwareImage::LoadLines(const std::string& path, LineParser& parser) {
     if (!buffer_) {
         buffer_ = AllocateBuffer();
         if (!buffer_) {
+            open_error_ = ENOMEM;
             content_.reset();
             report_.AppendError(kLogNoMemory);
             return kLoadNoMemory;

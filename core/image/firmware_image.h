@@ -72,6 +72,11 @@ class CFirmwareImage {
     // afterwards. None when the last load could not read the file to its end.
     const std::optional<std::string>& FileContent() const { return content_; }
 
+    // The errno of the last load that could not open or read its file, or ENOMEM when it
+    // found no memory for it; 0 after one that could. A shortage of the process's own
+    // (descriptors, memory) says nothing of the file.
+    int open_error() const { return open_error_; }
+
     // What the records of the last successful Load said. A file cut short or without data
     // loads as any other; whoever programs it without a person reading the log refuses it.
     const RecordFacts& record_facts() const { return record_facts_; }
@@ -109,6 +114,7 @@ class CFirmwareImage {
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::optional<std::string> content_;
     RecordFacts record_facts_;
+    int open_error_ = 0;
 };
 
 // True for the filler that may trail a record line: blanks and the end-of-file character 0x1A.

@@ -108,6 +108,8 @@ struct LinkContext {
     std::string_view port_source = kPortSourceSettings;
     // Where "ComPort" may name the device behind "COM2:"; empty: no settings file.
     std::filesystem::path settings_file;
+    // The errno of the last open of the port that failed; 0 after one that succeeded.
+    int open_error = 0;
     std::uint8_t receive_byte = 0;
     McuReplies replies;
 

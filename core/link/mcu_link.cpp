@@ -38,8 +38,10 @@ void LogReceivedByte(Report& report, std::uint8_t byte) {
 int CMcuLink::Open(std::string_view port_name, std::uint32_t baud_rate) {
     SerialPort& port = context_.port;
     const std::string device = ResolvePortDevice(port_name, context_.settings_file);
-    if (const int error = port.Open(device); error != 0) {
-        report().AppendError(DescribeOpenFailure(error, device, context_.port_source));
+    context_.open_error = port.Open(device);
+    if (context_.open_error != 0) {
+        report().AppendError(
+            DescribeOpenFailure(context_.open_error, device, context_.port_source));
         return kOpenNoDevice;
     }
     port.SetQueueSizes(kPortQueueSize, kPortQueueSize);  // advisory only

@@ -53,6 +53,7 @@ int OpenAppendAt(int folder_fd, const std::string& name, mode_t create_mode, boo
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         why = "it is not a regular file";
+        errno = EINVAL;
         return -1;
     }
     // A regular file's writes never block; the flag only guarded the open.
@@ -90,6 +91,7 @@ int OpenAppendFile(const std::filesystem::path& file, mode_t create_mode, bool r
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
     if (const std::string refusal = FolderRefusal(folder); !refusal.empty()) {
         why = refusal;
+        errno = EPERM;
         return -1;
     }
     const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -100,12 +102,15 @@ int OpenAppendFile(const std::filesystem::path& file, mode_t create_mode, bool r
     // Judged again on what was opened, in case the path changed in between.
     struct stat info {};
     int fd = -1;
+    int error = EPERM;
     if (::fstat(folder_fd, &info) == 0 && OpenToAnyone(info)) {
         why = kOpenToAnyone;
     } else {
         fd = OpenAppendAt(folder_fd, file.filename().string(), create_mode, read_too, why);
+        error = errno;
     }
     ::close(folder_fd);
+    errno = error;  // as the open left it, for a caller that tells a shortage from a refusal
     return fd;
 }
 

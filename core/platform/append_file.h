@@ -14,7 +14,7 @@ namespace velkor {
 // allowed): never through a link, never anything but a regular file, made with `create_mode`
 // (less the umask) and O_EXCL when it does not exist. The descriptor, or -1 with `why`, the
 // reason to show after the file's name and a colon ("it is a symbolic link", "it is not a
-// regular file", or the system's reason).
+// regular file", or the system's reason), and errno set.
 int OpenAppendAt(int folder_fd, const std::string& name, mode_t create_mode, bool read_too,
                  std::string& why);
 

@@ -67,6 +67,7 @@ std::vector<std::string> Station(std::vector<std::string> more) {
 
 // Three units plugged into a watched folder: one is updated, one that already holds the file
 // is left alone, one the file is not for is refused; none is touched twice while it stays.
+// Three hundred links to /dev/null among them start no slot (and no thread).
 TEST(StationInAWatchedFolder, UpdatesNewUnitsLeavesCurrentOnesAloneAndRefusesOthers) {
     testing::TempDir dir;
     const std::string file = MakeFirmware(dir, "j5-m3.hex");
@@ -77,12 +78,15 @@ TEST(StationInAWatchedFolder, UpdatesNewUnitsLeavesCurrentOnesAloneAndRefusesOth
     std::filesystem::create_directory(dir.path() / "logs");
 
     ChildProcess station(testing::ProgramCommand(Station(
-        {"--watch", fixture.string(), "--match", "usb-*", "--poll-interval", "200", "--max-units",
-         "3", "--record", records, "--log", (dir.path() / "logs").string(), file})));
+        {"--watch", fixture.string(), "--allow-pty", "--match", "usb-*", "--poll-interval", "200",
+         "--max-units", "3", "--record", records, "--log", (dir.path() / "logs").string(), file})));
     const std::string flash = (dir.path() / "new.bin").string();
     std::vector<std::unique_ptr<Simulator>> units;
     std::filesystem::create_directory(fixture);
     std::filesystem::create_symlink("/dev/null", fixture / "not-a-usb-link");
+    for (int i = 0; i < 300; ++i) {
+        std::filesystem::create_symlink("/dev/null", fixture / ("usb-null-" + std::to_string(i)));
+    }
     for (const std::vector<std::string>& unit :
          {std::vector<std::string>{"--symlink", (fixture / "usb-new").string(), "--flash-out",
                                    flash},
@@ -113,11 +117,16 @@ TEST(StationInAWatchedFolder, UpdatesNewUnitsLeavesCurrentOnesAloneAndRefusesOth
     // The family's firmware range, from address 0.
     EXPECT_TRUE(testing::TempDir::Read(flash).substr(0, 0x20000) ==
                 testing::TempDir::Read(image).substr(0, 0x20000));
-    // Without a terminal, a line per event, each with its slot.
+    // Without a terminal, a line per event, each with its slot, or one of the station's own.
     std::istringstream err(station.err());
     for (std::string line; std::getline(err, line);) {
-        EXPECT_TRUE(line.starts_with("usb-")) << line;
+        EXPECT_TRUE(line.starts_with("usb-") || line.starts_with("velkor-flash: usb-null-"))
+            << line;
     }
+    EXPECT_NE(station.err().find(
+                  "velkor-flash: usb-null-299 not taken as a slot: /dev/null is not a serial "
+                  "device\n"),
+              std::string::npos);
     EXPECT_NE(station.err().find("usb-current: up_to_date"), std::string::npos);
     EXPECT_NE(testing::TempDir::Read(dir.path() / "logs" / "usb-new.log").find("Verify: MCU"),
               std::string::npos);

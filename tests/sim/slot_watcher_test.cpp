@@ -1,6 +1,9 @@
 // The slots of a fixture as the station sees them: links in a folder to real
 // pseudo-terminals, made, removed and renamed while the watcher looks on, in real time.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -10,8 +13,10 @@
 #include <thread>
 #include <vector>
 
+#include "devices/serial_devices.h"
 #include "sim/pseudo_terminal.h"
 #include "station/slot_watcher.h"
+#include "station/unit_probe.h"
 #include "support/temp_dir.h"
 
 namespace velkor {
@@ -149,6 +154,62 @@ TEST(SlotWatcher, WakeEndsAWaitFromAnotherThread) {
     waker.join();
     // Far below the time-out: not a measurement, only that the wait did not run its course.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+}
+
+// What a station takes as a slot: a serial device with hardware behind it, through a link of
+// root's or this user's; a pseudo-terminal only when asked to.
+TEST(SlotDevices, OnlySerialDevicesThroughTrustedLinksBecomeSlots) {
+    Fixture fixture;
+    fs::create_directories(fixture.folder);
+    const std::string pty = fs::canonical(fixture.tty->device_path()).string();
+    fixture.Link("null", "/dev/null");
+    fixture.Link("tty", "/dev/tty");
+    fixture.Link("pty");
+    fixture.Link("theirs");
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::lchown((fixture.folder / "theirs").c_str(), 65534, 65534), 0);
+    }
+    struct Row {
+        const char* name;
+        bool allow_pty;
+        std::string refusal;
+    };
+    const Row rows[] = {
+        {"null", true, "/dev/null is not a serial device"},
+        {"tty", true, "/dev/tty is not a serial device"},
+        {"pty", false, pty + " is a pseudo-terminal (--allow-pty takes simulated units)"},
+        {"pty", true, ""},
+        {"theirs", true, root ? "the link belongs to neither root nor this user" : ""},
+        {"gone", true, "it is gone"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(SlotDeviceRefusal((fixture.folder / row.name).string(), row.allow_pty),
+                  row.refusal);
+    }
+}
+
+// A port that cannot be opened for want of the station's own descriptors is its fault, never
+// a unit gone; in a child, whose table of descriptors is then full.
+TEST(UnitProbe, ADescriptorShortageIsTheStationsFaultNotAGoneUnit) {
+    sim::PseudoTerminal tty;
+    ASSERT_EQ(tty.Open(), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        rlimit limit{};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        limit.rlim_cur = 64;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        while (::dup(0) >= 0) {
+        }
+        const ProbeResult probe = ProbeUnit(tty.device_path(), kAppTypeJ5, nullptr);
+        ::_exit(probe.presence == Presence::kStationFault && probe.error == EMFILE ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ProbeUnit("/nonexistent/tty", kAppTypeJ5, nullptr).presence, Presence::kNoPort);
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ def page_test(processes, folder):
     fw = folder / "fw.hex"
     firmware(sim, fw, VERSION)
     port = free_port()
-    station = processes.station(flash, port, "--watch", watch, fw)
+    station = processes.station(flash, port, "--watch", watch, "--allow-pty", fw)
 
     driver = browser(chromium, chromedriver, folder)
     try:
@@ -127,7 +127,8 @@ def page_test(processes, folder):
 
         # The next station knows nothing of the last one's unit, nor of its slot.
         unit.stop()
-        processes.station(flash, port, "--watch", watch, fw, name="station-again")
+        processes.station(flash, port, "--watch", watch, "--allow-pty", fw,
+                          name="station-again")
         wait_until("the page to be live again with the new station's state", 15, page,
                    lambda p: p["connection"] == "live" and p["updated"] == "0"
                    and p["tiles"] == 0 and not p["records"])

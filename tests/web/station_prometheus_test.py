@@ -44,7 +44,7 @@ def prometheus_test(processes, folder):
     firmware(sim, fw)
     port = free_port()
     station = f"http://127.0.0.1:{port}"
-    processes.station(flash, port, "--watch", watch, "--station", STATION, fw)
+    processes.station(flash, port, "--watch", watch, "--allow-pty", "--station", STATION, fw)
 
     # Prometheus starts while the units are updated.
     prometheus_port = free_port()
