@@ -13,6 +13,8 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation
   clang libclang-rt-dev clang-format
   help2man debootstrap imagemagick xdotool
+  # systemd-analyze rates the station service's exposure in the package test.
+  systemd
   zsh
   # The station's page in a real browser, and a real Prometheus scraping its metrics.
   chromium chromium-driver python3-selenium prometheus

@@ -140,6 +140,17 @@ grep -q '^ExecStart=/usr/bin/velkor-flash station' "$root/usr/lib/systemd/system
   || fail "the station's service template is missing"
 [ -z "$(find "$root/etc/systemd" -name 'velkor-station@*' 2>/dev/null)" ] \
   || fail "the station's service is enabled by the package"
+# It runs as the package's system user, in dialout and without a login.
+[ "$(in_root id -gn velkor-station)" = dialout ] \
+  || fail "the station's user velkor-station is missing or not in dialout"
+# Exposed as little as systemd can tell: at most 3.0 of 10 (an instance of the template, as
+# systemd-analyze reads it without a running systemd).
+cp "$root/usr/lib/systemd/system/velkor-station@.service" "$work/velkor-station@line1.service"
+exposure=$(systemd-analyze security --offline=true "$work/velkor-station@line1.service" 2>&1 \
+  | sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p')
+echo "package-test: the station's service is exposed ${exposure:-?} of 10"
+[ -n "$exposure" ] && awk -v e="$exposure" 'BEGIN { exit !(e <= 3.0) }' \
+  || fail "the station's service is exposed ${exposure:-?} of 10 (systemd-analyze security)"
 
 for attempt in "touch $folder/qt.conf" "mkdir $folder/platforms" "mv $folder/data $folder/x"; do
   ! as_member sh -c "$attempt" 2>/dev/null || fail "a dialout member could $attempt"
