@@ -80,8 +80,8 @@ if command -v clang++ >/dev/null; then
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
     -DVELKOR_WERROR=ON -DVELKOR_SANITIZE=ON -DVELKOR_FUZZ=ON -DBUILD_TESTING=OFF -DVELKOR_GUI=OFF
   cmake --build build-fuzz -j "$jobs" --target fuzz_hex fuzz_s19 fuzz_settings fuzz_replies \
-    fuzz_file_check fuzz_options
-  for target in hex s19 settings replies file_check options; do
+    fuzz_file_check fuzz_options fuzz_host
+  for target in hex s19 settings replies file_check options host; do
     corpus=$(mktemp -d)
     cp fuzz/corpus/"$target"/* "$corpus"/
     build-fuzz/fuzz/fuzz_"$target" -runs="$fuzz_runs" -max_len=4096 "$corpus" 2>&1 | tail -n 2

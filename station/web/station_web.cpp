@@ -4,7 +4,6 @@
 #include <microhttpd.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -19,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "station/web/host_names.h"
 #include "station/web/station_json.h"
 #include "station/web/station_metrics.h"
 #include "station/web/web_assets.h"
@@ -133,26 +133,6 @@ std::string NumericAddress(const sockaddr* address, socklen_t length) {
         return {};
     }
     return host;
-}
-
-// The name in a Host header, without its port or the brackets of an IPv6 address.
-std::string_view HostName(std::string_view host) {
-    if (host.starts_with('[')) {
-        const auto end = host.find(']');
-        return end == std::string_view::npos ? std::string_view() : host.substr(1, end - 1);
-    }
-    if (const auto colon = host.find(':');
-        colon != std::string_view::npos && host.find(':', colon + 1) == std::string_view::npos) {
-        host = host.substr(0, colon);
-    }
-    if (host.ends_with('.')) {
-        host.remove_suffix(1);
-    }
-    return host;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
 // The names this machine answers to: localhost, its host name (whole and its first label),
@@ -338,20 +318,17 @@ bool StationWeb::Impl::HostAllowed(MHD_Connection* connection) const {
     if (header == nullptr) {
         return true;  // HTTP/1.0 without a name: no browser sends that
     }
-    const std::string_view host = HostName(header);
-    for (const std::string& name : allowed_hosts) {
-        if (SameName(host, name)) {
-            return true;
-        }
-    }
-    // The address the client reached: a browser shows the name it looked up, never this.
+    // The address the client reached.
     const MHD_ConnectionInfo* info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
     sockaddr_storage local{};
     socklen_t length = sizeof local;
-    return info != nullptr &&
-           ::getsockname(info->connect_fd, reinterpret_cast<sockaddr*>(&local), &length) == 0 &&
-           host == NumericAddress(reinterpret_cast<sockaddr*>(&local), length);
+    std::string local_address;
+    if (info != nullptr &&
+        ::getsockname(info->connect_fd, reinterpret_cast<sockaddr*>(&local), &length) == 0) {
+        local_address = NumericAddress(reinterpret_cast<sockaddr*>(&local), length);
+    }
+    return velkor::HostAllowed(header, allowed_hosts, local_address);
 }
 
 MHD_Result StationWeb::Impl::Route(MHD_Connection* connection, std::string_view url, bool head) {

@@ -318,6 +318,29 @@ TEST(StationWebServer, NoClientCostsTheUnitBeingProgrammed) {
         << station.err();
     const auto attacker = [port] { return testing::ConnectLocal(port, "127.0.0.2"); };
 
+    // One address may follow the events four times at most: the wall screen still gets in.
+    {
+        const std::string request = "GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        const auto follow = [&](int fd) {
+            ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+            std::string head;
+            char byte = 0;
+            while (!head.ends_with("\r\n\r\n") && ::recv(fd, &byte, 1, 0) == 1) {
+                head += byte;
+            }
+            return testing::ParseReply(head).status;
+        };
+        std::vector<int> streams;
+        for (int i = 0; i < 5; ++i) {
+            streams.push_back(attacker());
+            EXPECT_EQ(follow(streams.back()), i < 4 ? 200 : 503) << i;
+        }
+        streams.push_back(testing::ConnectLocal(port));
+        EXPECT_EQ(follow(streams.back()), 200) << "another address";
+        for (const int fd : streams) {
+            ::close(fd);
+        }
+    }
     // A header line that never ends is cut off long before it could cost memory.
     {
         const int fd = attacker();
