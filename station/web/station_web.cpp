@@ -165,7 +165,9 @@ int Listen(const HttpListen& listen, int& error) {
     }
     int fd = -1;
     for (const addrinfo* at = found; at != nullptr && fd < 0; at = at->ai_next) {
-        fd = ::socket(at->ai_family, at->ai_socktype | SOCK_CLOEXEC, at->ai_protocol);
+        // Non-blocking: a client gone between the poll and the accept must not hold the accept.
+        fd = ::socket(at->ai_family, at->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                      at->ai_protocol);
         if (fd < 0) {
             error = errno;
             continue;
