@@ -39,6 +39,13 @@ class BootLoader {
     // Enters programming mode, writing into `target` from now on.
     void Start(FlashMemory& target);
     bool active() const { return target_ != nullptr; }
+    // After a power cut in programming mode: waits for a new record stream into the same
+    // target, the record it was reading lost.
+    void Restart() {
+        if (target_ != nullptr) {
+            Start(*target_);
+        }
+    }
 
     // Takes one received byte; returns an outcome when it completed a record.
     std::optional<Outcome> Feed(std::uint8_t byte);

@@ -5,6 +5,10 @@
 namespace velkor::sim {
 
 DeviceSymlink::~DeviceSymlink() {
+    Remove();
+}
+
+void DeviceSymlink::Remove() {
     if (link_.empty()) {
         return;
     }
@@ -12,6 +16,7 @@ DeviceSymlink::~DeviceSymlink() {
     if (std::filesystem::read_symlink(link_, ignored) == device_) {
         std::filesystem::remove(link_, ignored);
     }
+    link_.clear();
 }
 
 bool DeviceSymlink::Create(const std::filesystem::path& link, const std::filesystem::path& device,

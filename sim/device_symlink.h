@@ -21,6 +21,10 @@ class DeviceSymlink {
     bool Create(const std::filesystem::path& link, const std::filesystem::path& device,
                 std::string& error);
 
+    // Removes the link now if it still points to its device, as udev removes a device's links
+    // when it goes; the destructor then leaves it alone.
+    void Remove();
+
   private:
     std::filesystem::path link_;
     std::filesystem::path device_;

@@ -41,6 +41,26 @@ McuSimulator::McuSimulator(SimConfig config, std::uint32_t start_ms)
     }
 }
 
+bool McuSimulator::StartInBootLoader() {
+    if (!boot_loader_) {
+        return false;
+    }
+    boot_loader_->Start(unit_.main_flash());
+    Log("in the boot loader from the start: main MCU");
+    return true;
+}
+
+void McuSimulator::PowerOn() {
+    dialect_ = MakeMcuDialect(model_);  // a command cut in half is gone with the power
+    gone_ = false;
+    if (programming()) {
+        boot_loader_->Restart();
+        Log("power back: still in the boot loader");
+    } else {
+        Log("power back: the application runs");
+    }
+}
+
 TimedBytes McuSimulator::Receive(std::span<const std::uint8_t> bytes, std::uint32_t now_ms) {
     const std::uint64_t now_ns = timeline_.Observe(now_ms);
     TimedBytes sent;

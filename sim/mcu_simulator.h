@@ -51,6 +51,14 @@ class McuSimulator {
     // True while the boot loader takes the received bytes.
     bool programming() const { return boot_loader_ && boot_loader_->active(); }
 
+    // As a unit whose update was cut: in its boot loader, which answers no query and takes a
+    // record stream for the main MCU. False when the unit has no family to program.
+    bool StartInBootLoader();
+    // Power back after a cut: a unit cut while its boot loader took records waits in it for
+    // a new stream (the record it was reading lost); any other comes back in its application,
+    // the flash as it was.
+    void PowerOn();
+
   private:
     std::optional<std::uint64_t> DropNs() const;
     void Handle(const SimCommand& command, std::uint64_t now_ns, std::vector<LineByte>& out);

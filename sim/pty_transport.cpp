@@ -50,6 +50,9 @@ int PtyTransport::Serve(int wake_fd) {
                 pending_.clear();
                 dropped_ = true;
                 Log("line dropped");
+                if (hang_up_) {
+                    hang_up_();
+                }
             }
         }
         pollfd entries[2] = {

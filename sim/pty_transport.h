@@ -33,6 +33,8 @@ class PtyTransport {
 
     // Gets one line for every chunk of bytes in either direction and for a dropped line.
     void SetTrafficLog(TrafficLog log) { traffic_log_ = std::move(log); }
+    // Called once when the unit hangs the line up.
+    void SetHangUpHandler(std::function<void()> handler) { hang_up_ = std::move(handler); }
 
     // Serves until `wake_fd` becomes readable (0), having taken what the tool wrote so far, or
     // until the pseudo-terminal fails (its errno). May be called again to serve on. After a
@@ -55,6 +57,7 @@ class PtyTransport {
     McuSimulator* simulator_;  // none while no unit is on the line
     Clock& clock_;
     TrafficLog traffic_log_;
+    std::function<void()> hang_up_;
     std::deque<TimedByte> pending_;
     bool dropped_ = false;
 };

@@ -58,6 +58,10 @@ struct SimOptions {
     bool no_return = false;
     std::string symlink;
     bool start_unplugged = false;
+    bool start_in_boot_loader = false;
+    // What SIGUSR2 plugs in after SIGUSR1: "fresh", the next unit as the options set the
+    // first; "same", the unit the power was cut from, as the cut left it.
+    std::string replug = "fresh";
     bool verbose = false;
 };
 
@@ -304,6 +308,9 @@ int Serve(const CLI::App& app, const SimOptions& options) {
         if (options.verbose) {
             unit->SetEventLog(LogLine);
         }
+        if (options.start_in_boot_loader) {
+            unit->StartInBootLoader();
+        }
         return unit;
     };
     std::unique_ptr<McuSimulator> simulator = fresh_unit();
@@ -314,6 +321,12 @@ int Serve(const CLI::App& app, const SimOptions& options) {
     if (options.start_unplugged) {
         transport.Unplug();
     }
+    // As udev removes an adapter's by-id link when its line hangs up: a watcher must not open
+    // the freed terminal under the old name once the kernel gives it to someone else.
+    transport.SetHangUpHandler([&symlink] {
+        symlink.Remove();
+        LogLine("line hung up");
+    });
     std::fprintf(stderr,
                  "velkor-sim: %s unit, MCU family %s, MCU checksum %08X, on %s; "
                  "end with Ctrl-C\n",
@@ -335,6 +348,12 @@ int Serve(const CLI::App& app, const SimOptions& options) {
         if (*event == ControlEvent::kUnplug) {
             transport.Unplug();
             LogLine("unit unplugged");
+        } else if (options.replug == "same") {
+            transport.Unplug();  // a unit still on the line is cut first
+            simulator->PowerOn();
+            transport.PlugIn(*simulator);
+            LogLine(simulator->programming() ? "same unit plugged in again, in its boot loader"
+                                             : "same unit plugged in again");
         } else {
             auto next = fresh_unit();
             transport.PlugIn(*next);
@@ -359,8 +378,9 @@ int main(int argc, char** argv) {
         "first line of standard output, then answers as the MCU (queries, boot loader, unit "
         "options) until SIGINT, SIGTERM or SIGHUP. As on a production fixture, whose adapter "
         "and so the device stay: SIGUSR1 unplugs the unit (it answers nothing, a programming "
-        "under way stops dead), SIGUSR2 plugs in the next unit, fresh as the options set it; "
-        "each logs a line on standard error. Exit status: 0 ended by a signal, 1 could not "
+        "under way stops dead), SIGUSR2 plugs in the next unit, fresh as the options set it "
+        "(or, with --replug same, the same unit again); each logs a line on standard error. A "
+        "line hung up removes the --symlink. Exit status: 0 ended by a signal, 1 could not "
         "start, the pseudo-terminal failed or a flash could not be saved, 64 bad usage.",
         "velkor-sim"};
     app.set_version_flag("--version", "velkor-sim " VELKOR_VERSION);
@@ -374,6 +394,16 @@ int main(int argc, char** argv) {
         ->option_text("PATH");
     app.add_flag("--start-unplugged", options.start_unplugged,
                  "start with no unit on the device: SIGUSR2 plugs one in");
+    app.add_flag("--start-in-boot-loader", options.start_in_boot_loader,
+                 "each unit starts in its boot loader, as one whose update was cut: it answers "
+                 "no query and takes a record stream (needs --family)")
+        ->needs("--family");
+    app.add_option("--replug", options.replug,
+                   "what SIGUSR2 plugs in after SIGUSR1 cut the power: fresh (default), the next "
+                   "unit as the options set it; same, the unit that was cut, its flash as it was, "
+                   "in its boot loader when the cut came mid-stream")
+        ->check(CLI::IsMember({"fresh", "same"}))
+        ->option_text("fresh|same");
     app.add_flag("-v,--verbose", options.verbose, "log every byte and command on standard error");
     int firmware_exit = 0;
     AddFirmwareCommand(app, firmware_exit);

@@ -121,6 +121,34 @@ std::vector<sim::ReceivedRecord> ReadRecords(const sim::RecordFormat& format,
     return records;
 }
 
+// A unit whose update was cut waits in its boot loader: it answers no query, takes the record
+// stream the tool sends anyway after the entry command goes unanswered, and a power cycle in
+// the middle of a record leaves it waiting for a new stream, not for the rest of that record.
+TEST(SimulatedBootLoader, AUnitLeftInItsBootLoaderTakesTheNextStreamWhole) {
+    for (const auto& unit : kUnits) {
+        SCOPED_TRACE(unit.name);
+        const SimConfig config = DefaultSimConfig(unit.model, unit.family);
+        const auto image = testing::FirmwareFor(config, false, 9);
+        UnitBench bench(config);
+        bench.Identify();
+        ASSERT_EQ(bench.family().CheckFile(image.data()), 0);
+        sim::McuSimulator& simulator = bench.transport.simulator();
+        ASSERT_TRUE(simulator.StartInBootLoader());
+        EXPECT_NE(bench.plain().QueryVersion(), kLinkOk) << "a boot loader answers no query";
+        const std::vector<std::uint8_t> half_record(unit.block_size / 2, 0x55);
+        simulator.Receive(half_record, UnitBench::kStartMs);
+        simulator.PowerOn();
+        EXPECT_TRUE(simulator.programming());
+
+        ASSERT_EQ(bench.family().Program(image.data()), 0) << bench.capture.log();
+        const sim::FlashRange range = *ProgrammedRange(unit.family);
+        EXPECT_EQ(RangeOf(bench.unit().main_flash().bytes(), range), RangeOf(image, range));
+        simulator.PowerOn();
+        EXPECT_FALSE(simulator.programming());
+        EXPECT_EQ(bench.plain().QueryVersion(), kLinkOk) << "its application answers again";
+    }
+}
+
 TEST(SimulatedBootLoader, RecordReaderFindsRecordsAfterNoiseAndNeedsTheWholeEndRecord) {
     const auto stm8 = *sim::BootLoaderRecordFormat(kAppTypeJ5, kMcuTypeStm8);
     const std::string data(128, '\x5A');
