@@ -83,7 +83,10 @@ void AddWriteCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
              "given. A file that holds no data, or does not end with its end record, is never "
              "programmed (status 3). The first SIGINT, SIGTERM or SIGHUP stops every unit "
              "between two records (or at once while it waits), logs how far it came and records "
-             "\"interrupted\"; a second ends at once.",
+             "\"interrupted\"; a second ends at once.\n\n"
+             "A unit left in its boot loader by an update that was cut (a second Ctrl-C, a "
+             "power cut) answers no query: --recover then programs FILE into it without the "
+             "file check, and verifies it; its record says \"recovered\": true.",
          .exits = {{"0", "updated (and verified, where a comparison is possible)"},
                    {"1", "the MCU did not answer the version query"},
                    {"2", "the port could not be opened"},
@@ -97,6 +100,8 @@ void AddWriteCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
                    kBadUsageStatus,
                    kStoppedStatus},
          .examples = {"velkor-flash write --port /dev/ttyUSB0 --model j5 --mcu m3 fw.hex",
+                      "velkor-flash write --port /dev/ttyUSB0 --model j5 --mcu m3 --recover "
+                      "fw.hex",
                       "velkor-flash write --ports-from bench.txt --model r3360 --mcu stm8 "
                       "fw.s19"}});
     AddPortOptions(*command, options->ports);
@@ -107,6 +112,10 @@ void AddWriteCommand(CLI::App& app, int& exit_code, InterruptSignals& signals) {
     command->add_flag("--force", request->force,
                       "program even when the check warns that the file is not for this unit, "
                       "refuses it, or finds no description in it");
+    command->add_flag("--recover", request->recover,
+                      "a unit that answers no version query is taken to wait in its boot loader "
+                      "(an update of it was cut): program FILE without the file check, then "
+                      "verify");
     command->add_flag_callback(
         "--no-verify", [request] { request->verify = false; },
         "end after \"Update complete\", without waiting for the MCU to come back and comparing "

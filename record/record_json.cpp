@@ -186,6 +186,7 @@ Json RecordJson(const RunRecord& record) {
     object["file_checksum"] = file ? Checksum(file->checksum) : Json(nullptr);
     object["check"] = file ? Json(VerdictWord(file->verdict)) : Json(nullptr);
     object["forced"] = record.forced;
+    object["recovered"] = record.recovered;
 
     const VerifyOutcome* verify = record.verify ? &*record.verify : nullptr;
     object["verify"] = verify                  ? Json(VerifyWord(verify->verdict))

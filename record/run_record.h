@@ -65,6 +65,8 @@ struct RunRecord {
 
     std::optional<FileFacts> file;
     bool forced = false;
+    // Programmed as a unit left in its boot loader: without a version answer or the file check.
+    bool recovered = false;
     // The record stream of a run that programmed, or tried to.
     std::optional<StreamOutcome> programming;
     // None where the run did not verify; `verify_skipped` when --no-verify said so.

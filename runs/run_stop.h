@@ -24,7 +24,8 @@ inline constexpr int kExitSignalBase = 128;
 inline constexpr std::string_view kLogInterruptedNothingWritten =
     "Interrupted: nothing was written to the unit\r\n";
 inline constexpr std::string_view kLogInterruptedInBootLoader =
-    "Interrupted: the unit is left in its boot loader; run the update again to finish it\r\n";
+    "Interrupted: the unit is left in its boot loader; run the update again with --recover to "
+    "finish it\r\n";
 inline constexpr std::string_view kLogInterruptedBeforeVerify =
     "Interrupted: the update was written but not verified\r\n";
 inline constexpr std::string_view kLogInterruptedOptionsSent =

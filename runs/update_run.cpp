@@ -4,9 +4,11 @@
 #include <optional>
 
 #include "platform/resource_shortage.h"
+#include "platform/text.h"
 #include "record/session_facts.h"
 #include "runs/firmware_file_problem.h"
 #include "runs/log_watch.h"
+#include "runs/sink_in_front.h"
 #include "runs/stream_lines.h"
 #include "runs/window_texts.h"
 #include "session/sequence_messages.h"
@@ -22,6 +24,8 @@ constexpr std::string_view kLogCheckNotConfirmed =
     "Not confirmed: the check did not confirm this file for this unit.\r\n";
 constexpr std::string_view kLogCheckConfirmed = "Confirmed: the file is for this unit.\r\n";
 constexpr std::string_view kLogForced = "Programming anyway, as --force asks.\r\n";
+constexpr std::string_view kLogRecoverAdvice =
+    "If an interrupted update left the unit in its boot loader, run again with --recover.\r\n";
 constexpr std::string_view kLogNotWhole =
     "Not updated: a file that holds no data, or does not end with its end record, is never "
     "programmed.\r\n";
@@ -123,7 +127,20 @@ struct Steps {
     }
 
     int Run();
+    // Loads the file and checks that it is whole; the result to end with otherwise.
+    std::optional<int> Load();
+    int Recover();
     int Program();
+};
+
+// Drops what the file check says: run without a unit's texts to compare with, it would only
+// warn that the file is not for the unit. Its file checksum is what the recovery needs.
+class CheckUnheard final : public SinkInFront {
+  public:
+    using SinkInFront::SinkInFront;
+    void AppendText(std::string_view /*text*/) override {}
+    void AppendMarked(std::string_view /*text*/, LogKind /*kind*/) override {}
+    void AppendForeign(std::string_view /*text*/, std::optional<LogKind> /*kind*/) override {}
 };
 
 int Steps::Run() {
@@ -150,6 +167,10 @@ int Steps::Run() {
     }
     Stage("version");
     if (!run.ReadVersion()) {
+        if (request.recover && !request.check_only) {
+            return Recover();
+        }
+        session.report.AppendError(kLogRecoverAdvice);
         return kWriteNoVersion;
     }
     Stage("checksum");
@@ -175,20 +196,8 @@ int Steps::Run() {
         session.state.firmware_path = *chosen;
     }
     Stage("check");
-    if (session.LoadFirmware() != kLoadOk) {
-        TakeFileFacts(session, record);
-        if (session.current_image != nullptr) {
-            NoteShortage(session.current_image->open_error());
-        }
-        return kWriteNoFile;  // the reader has logged why
-    }
-    // Loaded as the tool loads it, with a warning; programmed it would leave the MCU with part
-    // of a firmware, or none. Looked at before the port was opened, but the file may have
-    // changed since.
-    if (!session.current_image->record_facts().Whole()) {
-        TakeFileFacts(session, record);
-        session.report.AppendError(kLogNotWhole);
-        return kWriteNoFile;
+    if (const std::optional<int> refused = Load()) {
+        return *refused;
     }
     // The check only advises. On a command line nobody reads its warnings before the update
     // starts, so only its own word that the file fits lets the update go ahead.
@@ -231,6 +240,56 @@ int Steps::Run() {
     }
     if (session.context.stopping()) {
         return kWriteProgramFailed;  // the boot loader is not entered after a stop
+    }
+    return Program();
+}
+
+std::optional<int> Steps::Load() {
+    UpdateSession& session = run.session();
+    RunRecord& record = run.record();
+    if (session.LoadFirmware() != kLoadOk) {
+        TakeFileFacts(session, record);
+        if (session.current_image != nullptr) {
+            NoteShortage(session.current_image->open_error());
+        }
+        return kWriteNoFile;  // the reader has logged why
+    }
+    // Loaded as the tool loads it, with a warning; programmed it would leave the MCU with part
+    // of a firmware, or none. Looked at before the port was opened, but the file may have
+    // changed since.
+    if (!session.current_image->record_facts().Whole()) {
+        TakeFileFacts(session, record);
+        session.report.AppendError(kLogNotWhole);
+        return kWriteNoFile;
+    }
+    return std::nullopt;
+}
+
+int Steps::Recover() {
+    UpdateSession& session = run.session();
+    RunRecord& record = run.record();
+    session.report.AppendLog("No answer: taking the unit to be in its boot loader; programming " +
+                             EscapeControls(request.file) + " without the file check\r\n");
+    record.recovered = true;
+    session.state.mcu_type = request.unit.mcu;
+    session.programming.slave = request.slave ? 1 : 0;
+    session.SelectFamily(request.unit.mcu);
+    session.state.firmware_path = request.file;
+    Stage("check");
+    if (const std::optional<int> refused = Load()) {
+        return *refused;
+    }
+    {
+        CheckUnheard unheard(session.report);
+        session.CheckFirmware();
+    }
+    session.programming.check_verdict = FileVerdict::kNotChecked;  // nothing to check against
+    TakeFileFacts(session, record);
+    if (session.programming.file_checksum_valid) {
+        session.report.LogPrintf("File Checksum: %08X\r\n", session.programming.file_checksum);
+    }
+    if (session.context.stopping()) {
+        return kWriteProgramFailed;
     }
     return Program();
 }

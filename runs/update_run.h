@@ -47,6 +47,9 @@ struct UpdateRequest {
     // A unit whose MCU checksum already equals the file checksum of a confirmed file is left
     // as it is, with the result "up_to_date".
     bool leave_up_to_date = false;
+    // A unit that answers no version query is taken to wait in its boot loader, left there by
+    // an update that was cut: `file` is programmed without the file check, and verified.
+    bool recover = false;
     // The record's command, when not "write" or "check".
     std::string command = {};
     // Chooses the file once the unit has answered its queries, in place of `file`, which is

@@ -60,7 +60,7 @@ _velkor_flash() {
         [query]="-h --help --port --model --force-port --connect-attempts $record $talk"
         [check]="-h --help $units --slave $record $talk"
         [station]="-h --help --model --mcu --port --ports-from --watch --match --allow-pty --max-slots --firmware-dir --record --station --operator --log --poll-interval --always --max-units --slave --no-verify --connect-attempts --http --http-host"
-        [write]="-h --help $units --slave --force --no-verify --verify-timeout $record $talk"
+        [write]="-h --help $units --slave --force --recover --no-verify --verify-timeout $record $talk"
         [config]="-h --help $units --tv --hbrake --rds --tft --dvd --radio --audio $record $talk"
         [ports]='-h --help --json'
     )

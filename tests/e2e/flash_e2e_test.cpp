@@ -599,6 +599,50 @@ TEST(RefusedCommandLines, AFileCutShortOrWithoutDataIsNotProgrammed) {
         << "the flash was not touched";
 }
 
+// A unit left in its boot loader answers no query: write says how to finish it, and with
+// --recover programs it without the file check and verifies it.
+TEST(WriteToAUnitInItsBootLoader, FailsWithAdviceAndRecoversWithRecover) {
+    testing::TempDir dir;
+    const std::string file = (dir.path() / "j5-m3.hex").string();
+    const ProgramRun made =
+        RunToEnd({kSimProgram, "firmware", "--model", "j5", "--family", "m3", "-o", file});
+    ASSERT_EQ(made.status, 0);
+    const std::string flash = (dir.path() / "flash.bin").string();
+    Simulator sim(
+        {"--model", "j5", "--family", "m3", "--start-in-boot-loader", "--flash-out", flash});
+    ASSERT_FALSE(sim.device().empty()) << sim.err();
+    const std::vector<std::string> write = {kFlashProgram, "write", "--port", sim.device(),
+                                            "--model",     "j5",    "--mcu",  "m3",
+                                            "--json",      file};
+    const ProgramRun plain = RunToEnd(write);
+    EXPECT_EQ(plain.status, 1) << plain.err;
+    EXPECT_TRUE(plain.err.ends_with(
+        "If an interrupted update left the unit in its boot loader, run again with --recover.\n"))
+        << plain.err;
+
+    std::vector<std::string> recover = write;
+    recover.insert(recover.end() - 1, "--recover");
+    const ProgramRun recovered = RunToEnd(recover);
+    EXPECT_EQ(recovered.status, 0) << recovered.err;
+    EXPECT_NE(recovered.err.find("No answer: taking the unit to be in its boot loader; "
+                                 "programming " +
+                                 file + " without the file check\n"),
+              std::string::npos)
+        << recovered.err;
+    const Json record = Json::parse(recovered.out);
+    EXPECT_EQ(record["recovered"], true);
+    EXPECT_EQ(record["check"], "not_checked");
+    EXPECT_EQ(record["verify"], "matches");
+    EXPECT_EQ(record["result"], "updated");
+    ASSERT_EQ(sim.Stop(), 0);
+    testing::CaptureSink capture;
+    auto image = MakeImageReader(kMcuTypeM3, capture.report);
+    ASSERT_EQ(image->Load(file), kLoadOk);
+    EXPECT_TRUE(
+        std::equal(image->Buffer(), image->Buffer() + 0x20000,
+                   reinterpret_cast<const std::uint8_t*>(testing::TempDir::Read(flash).data())));
+}
+
 // Waits until the log `file` holds `text`; false when it did not within the run time-out.
 bool WaitForText(const std::string& file, const std::string& text) {
     const auto deadline = std::chrono::steady_clock::now() + testing::kRunTimeout;
@@ -631,8 +675,8 @@ TEST(WriteStoppedBySignal, TheFirstStopsBetweenRecordsTheSecondEndsAtOnce) {
     write.Signal(SIGTERM);
     EXPECT_EQ(write.Wait(testing::kRunTimeout), 128 + SIGTERM) << write.err();
     EXPECT_TRUE(write.err().ends_with(
-        "\nInterrupted: the unit is left in its boot loader; run the update again to finish "
-        "it\n"))
+        "\nInterrupted: the unit is left in its boot loader; run the update again with "
+        "--recover to finish it\n"))
         << write.err();
     EXPECT_EQ(write.err().find("Update fail"), std::string::npos) << write.err();
     EXPECT_EQ(testing::LogFileBody(testing::TempDir::Read(log)), WithoutProgressLines(write.err()));
