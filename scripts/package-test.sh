@@ -247,10 +247,13 @@ quietly in_root dpkg --purge velkor-tool
 [ ! -e "$root$settings" ] || fail "the purge kept the settings file"
 [ -f "$root$data/j5-m3.hex" ] && [ -f "$root$data/velkor-records.jsonl" ] \
   || fail "the purge removed the technicians' firmware or records"
-# A system without the dialout group gets it.
+# A system without the dialout group (nor the station's user, whose group it is) gets both.
+in_root userdel velkor-station
 in_root groupdel dialout
 quietly in_root dpkg -i "/tmp/$(basename "$package")"
 check_layout
+[ "$(in_root id -gn velkor-station)" = dialout ] \
+  || fail "the fresh install did not make the station's user in dialout"
 cmp -s "$root/usr/share/velkor-tool/velkor-tool.ini" "$root$settings" \
   || fail "the fresh install did not start the settings file from the sample"
 echo "package-test: $(basename "$package") installed on a clean system and updated a unit"
