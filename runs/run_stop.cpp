@@ -19,10 +19,23 @@ void RunStop::Stop(int signal_number) {
 }
 
 void RunStop::Drain(int signal_number) {
-    std::lock_guard lock(mutex_);
-    int none = 0;
-    drain_signal_.compare_exchange_strong(none, signal_number);
-    ending_.notify_all();
+    bool first = false;
+    {
+        std::lock_guard lock(mutex_);
+        int none = 0;
+        first = drain_signal_.compare_exchange_strong(none, signal_number);
+        ending_.notify_all();
+    }
+    // Under its own lock, so that whoever clears the notice waits for one under way.
+    std::lock_guard notice_lock(notice_mutex_);
+    if (first && drain_notice_) {
+        drain_notice_();
+    }
+}
+
+void RunStop::SetDrainNotice(std::function<void()> notice) {
+    std::lock_guard notice_lock(notice_mutex_);
+    drain_notice_ = std::move(notice);
 }
 
 bool RunStop::SleepUnlessEnding(std::chrono::milliseconds ms) {

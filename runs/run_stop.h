@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -51,6 +52,10 @@ class RunStop {
     bool SleepUnlessEnding(std::chrono::milliseconds ms);
     // Ends every SleepUnlessEnding under way, as a drain does, without a signal.
     void WakeSleepers();
+    // Called on the thread that drains, right after the first Drain, so that a run can say at
+    // once what the signal does; none clears it. The run that sets it clears it before it
+    // goes.
+    void SetDrainNotice(std::function<void()> notice);
 
     // A session's link, stopped with the run while the watch lives; `stop` may be null.
     class Watch {
@@ -72,6 +77,8 @@ class RunStop {
     std::atomic<int> drain_signal_{0};
     std::condition_variable ending_;
     bool woken_ = false;
+    std::mutex notice_mutex_;
+    std::function<void()> drain_notice_;
 };
 
 // The log of a session on its way to `next`; what comes after the run was stopped is held

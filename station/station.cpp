@@ -99,8 +99,10 @@ class Station {
         if (!options.firmware_dir.empty()) {
             choice_ = std::make_unique<FirmwareChoice>(options.firmware_dir, options.mcu);
         }
+        stop_.SetDrainNotice([this] { AnnounceStop(); });
     }
     ~Station() {
+        stop_.SetDrainNotice(nullptr);
         status_.Close();
         if (web_) {
             web_->Stop();
@@ -135,6 +137,9 @@ class Station {
     void ReapFinished();
     int WatchFolder();
     void PrintSummary();
+    // Says at once, on the signal's thread, what the first signal does: which units finish
+    // first and about how long that takes, and what a second one would do.
+    void AnnounceStop();
     // The web page and metrics, when asked for; false when it cannot listen.
     bool Serve();
 
@@ -508,6 +513,48 @@ int Station::Run() {
     }
     std::lock_guard lock(mutex_);
     return highest_exit_;
+}
+
+void Station::AnnounceStop() {
+    const StationSnapshot now = status_.Snapshot(false);
+    const auto at = std::chrono::system_clock::now();
+    // A unit's time so far and its share of the stream done give the rest; before its stream
+    // begins, the mean of the units so far does.
+    const double mean = now.update_times.count > 0
+                            ? now.update_times.sum / static_cast<double>(now.update_times.count)
+                            : 0;
+    std::size_t updating = 0;
+    double longest = 0;
+    bool known = true;
+    for (const SlotStatus& slot : now.slots) {
+        if (slot.state != SlotState::kUpdating) {
+            continue;
+        }
+        ++updating;
+        const double elapsed = std::chrono::duration<double>(at - slot.state_since).count();
+        if (slot.percent > 0) {
+            longest = std::max(longest, elapsed * (100 - slot.percent) / slot.percent);
+        } else if (mean > 0) {
+            longest = std::max(longest, std::max(mean - elapsed, 1.0));
+        } else {
+            known = false;
+        }
+    }
+    std::string line;
+    if (updating == 0) {
+        line = "Stopping: no unit is being updated; the station ends.";
+    } else {
+        line = "Stopping: " + std::to_string(updating) +
+               (updating == 1 ? " unit finishes" : " units finish") + " first";
+        if (known) {
+            line += " (about " + std::to_string(static_cast<long>(longest + 0.5)) + " s)";
+        }
+        line += "; Ctrl-C again interrupts " + std::string(updating == 1 ? "it" : "them") +
+                " and leaves " + (updating == 1 ? "it in its" : "them in their") + " boot loader.";
+    }
+    screen_.Note(line);
+    screen_.SetStopping();
+    status_.SetStopping();
 }
 
 void Station::PrintSummary() {

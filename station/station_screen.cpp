@@ -126,6 +126,12 @@ void StationScreen::Note(std::string_view text) {
     Redraw();
 }
 
+void StationScreen::SetStopping() {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    Redraw();
+}
+
 void StationScreen::SetTotals(const std::string& totals) {
     std::lock_guard lock(mutex_);
     totals_ = totals;
@@ -188,7 +194,7 @@ void StationScreen::Redraw() {
         board += "\r... and " + std::to_string(hidden) + " more slots\033[K\n";
         ++lines;
     }
-    std::string totals = totals_;
+    std::string totals = stopping_ ? "stopping  " + totals_ : totals_;
     if (totals.size() > width) {
         totals.resize(width);
     }

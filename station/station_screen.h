@@ -37,6 +37,8 @@ class StationScreen {
     // board on a terminal. Escaped where it is written.
     void Note(std::string_view text);
     void SetTotals(const std::string& totals);
+    // The station ends once the units under way finish: the board says so.
+    void SetStopping();
 
   private:
     // Texts from outside (a unit's version, a file name in a result) are kept as they came and
@@ -59,6 +61,7 @@ class StationScreen {
     std::vector<Row> rows_;
     std::string totals_;
     std::size_t drawn_lines_ = 0;
+    bool stopping_ = false;
 };
 
 }  // namespace velkor

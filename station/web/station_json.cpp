@@ -18,6 +18,7 @@ ordered_json SlotsObject(const StationSnapshot& snapshot) {
     object["version"] = snapshot.version;
     object["started"] = IsoLocalTime(snapshot.started);
     object["running_s"] = snapshot.seconds_running;
+    object["stopping"] = snapshot.stopping;
     ordered_json slots = ordered_json::array();
     for (const SlotStatus& slot : snapshot.slots) {
         ordered_json entry;

@@ -92,6 +92,12 @@ void StationStatus::UnitDone(std::size_t id, const std::string& result, const st
     Changed();
 }
 
+void StationStatus::SetStopping() {
+    std::lock_guard lock(mutex_);
+    now_.stopping = true;
+    Changed();
+}
+
 StationSnapshot StationStatus::Snapshot(bool records) const {
     std::lock_guard lock(mutex_);
     StationSnapshot copy;
@@ -106,6 +112,7 @@ StationSnapshot StationStatus::Snapshot(bool records) const {
         copy.update_times = now_.update_times;
         copy.records_seen = now_.records_seen;
         copy.sequence = now_.sequence;
+        copy.stopping = now_.stopping;
     }
     copy.seconds_running =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_steady_).count();

@@ -60,6 +60,7 @@ struct StationSnapshot {
     std::deque<std::shared_ptr<const nlohmann::ordered_json>> records;
     std::uint64_t records_seen = 0;  // every record since the start
     std::uint64_t sequence = 0;      // changes since the start
+    bool stopping = false;           // a signal asked it to end once its units finish
 };
 
 class StationStatus {
@@ -74,6 +75,8 @@ class StationStatus {
     // A unit ended: its result word, why it failed (empty otherwise), its time and its record.
     void UnitDone(std::size_t id, const std::string& result, const std::string& reason,
                   double seconds, nlohmann::ordered_json record);
+    // The station ends once the units under way finish.
+    void SetStopping();
 
     // Without `records`, the snapshot's records are left empty, for readers that need only
     // the slots and the counts.

@@ -201,13 +201,20 @@ TEST(StationOnAFixedPort, TakesTheNextUnitOnceTheLastIsGoneAndFinishesItOnInterr
     ASSERT_TRUE(unit.PlugInNext());
     const std::size_t second = station.err().size();
     ASSERT_TRUE(station.ErrShows(slot + "updating", second, kStationTimeout)) << station.err();
-    // Well into its programming.
+    // Well into its programming. The first signal says at once what it does: before the unit
+    // under way finishes.
     std::this_thread::sleep_for(4s);
+    const std::size_t before_signal = station.err().size();
     station.Signal(SIGINT);
+    EXPECT_TRUE(station.ErrShows(
+        " s); Ctrl-C again interrupts it and leaves it in its boot loader.\n", before_signal, 2s))
+        << station.err();
     const auto status = station.Wait(kStationTimeout);
     ASSERT_TRUE(status) << station.err();
     EXPECT_EQ(*status, 128 + SIGINT) << station.err();
     EXPECT_NE(station.out().find("Station: 2 units"), std::string::npos) << station.out();
+    const std::size_t said = station.err().find("Stopping: 1 unit finishes first (about ");
+    EXPECT_LT(said, station.err().find(slot + "updated", second)) << station.err();
 
     std::istringstream lines(testing::TempDir::Read(records));
     std::vector<json> units;

@@ -108,6 +108,9 @@
     byId('total-up_to_date').textContent = totals.up_to_date;
     byId('total-failed').textContent = totals.failed;
     byId('total-rate').textContent = totals.units_per_hour.toFixed(1);
+    if (state.stopping) {
+      setConnection('stopping', 'Stopping: the units being updated finish first');
+    }
 
     const board = byId('slots');
     const tiles = new Map([...board.children].map((tile) => [tile.dataset.slot, tile]));
@@ -147,7 +150,7 @@
     const badge = byId('connection');
     badge.dataset.state = state;
     badge.textContent = text;
-    document.body.classList.toggle('stale', state !== 'live');
+    document.body.classList.toggle('stale', state !== 'live' && state !== 'stopping');
   }
 
   function connect() {
@@ -157,9 +160,9 @@
       const state = JSON.parse(event.data);
       records = state.records.slice(-MAX_RECORDS);
       recordsSeen = state.records_seen;
+      setConnection('live', 'Live');
       applySlots(state);
       renderRecords();
-      setConnection('live', 'Live');
     });
     source.addEventListener('slots', (event) => applySlots(JSON.parse(event.data)));
     source.addEventListener('record', (event) => {
