@@ -46,9 +46,16 @@ bool CheckCombination(const StationOptions& options) {
             "--firmware-dir chooses by the unit's identity, which a slave file is "
             "not checked against: give the slave's FILE");
     }
-    if (!options.log_dir.empty() && !std::filesystem::is_directory(options.log_dir)) {
-        std::fprintf(stderr, "velkor-flash: --log %s is not a folder\n", options.log_dir.c_str());
-        return false;
+    if (!options.log_dir.empty()) {
+        // Made when missing, as write makes the folder of several ports' logs.
+        std::error_code error;
+        std::filesystem::create_directories(options.log_dir, error);
+        if (!std::filesystem::is_directory(options.log_dir)) {
+            std::fprintf(stderr, "velkor-flash: --log %s is not a folder%s%s\n",
+                         options.log_dir.c_str(), error ? ": " : "",
+                         error ? error.message().c_str() : "");
+            return false;
+        }
     }
     // Each slot's log is made there as units come: nobody else may put links in its place.
     if (const std::string why = options.log_dir.empty() ? "" : FolderRefusal(options.log_dir);

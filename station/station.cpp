@@ -410,6 +410,11 @@ int Station::WatchFolder() {
                      error.c_str());
         return kExitUsage;
     }
+    if (!std::filesystem::exists(options_.watch)) {
+        // A mistyped folder would otherwise be waited for without a word.
+        screen_.Note("velkor-flash: " + options_.watch +
+                     " does not exist yet: the station waits for it to appear");
+    }
     if (struct stat folder{}; ::stat(options_.watch.c_str(), &folder) == 0 &&
                               (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
         screen_.Note("velkor-flash: warning: others may write to " + options_.watch +

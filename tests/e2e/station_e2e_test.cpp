@@ -75,11 +75,15 @@ TEST(StationInAWatchedFolder, UpdatesNewUnitsLeavesCurrentOnesAloneAndRefusesOth
     ASSERT_EQ(RunToEnd({kFlashProgram, "image", "--mcu", "m3", file, "-o", image}).status, 0);
     const auto fixture = dir.path() / "by-id";  // made only when the first unit comes
     const std::string records = (dir.path() / "units.jsonl").string();
-    std::filesystem::create_directory(dir.path() / "logs");
-
+    // The log folder is made by the station, as write makes it.
     ChildProcess station(testing::ProgramCommand(Station(
         {"--watch", fixture.string(), "--allow-pty", "--match", "usb-*", "--poll-interval", "200",
          "--max-units", "3", "--record", records, "--log", (dir.path() / "logs").string(), file})));
+    // Said, so that a mistyped folder is noticed.
+    ASSERT_TRUE(station.ErrShows("velkor-flash: " + fixture.string() +
+                                     " does not exist yet: the station waits for it to appear\n",
+                                 0, 10s))
+        << station.err();
     const std::string flash = (dir.path() / "new.bin").string();
     std::vector<std::unique_ptr<Simulator>> units;
     std::filesystem::create_directory(fixture);
@@ -120,7 +124,8 @@ TEST(StationInAWatchedFolder, UpdatesNewUnitsLeavesCurrentOnesAloneAndRefusesOth
     // Without a terminal, a line per event, each with its slot, or one of the station's own.
     std::istringstream err(station.err());
     for (std::string line; std::getline(err, line);) {
-        EXPECT_TRUE(line.starts_with("usb-") || line.starts_with("velkor-flash: usb-null-"))
+        EXPECT_TRUE(line.starts_with("usb-") || line.starts_with("velkor-flash: usb-null-") ||
+                    line.starts_with("velkor-flash: " + fixture.string() + " does not exist"))
             << line;
     }
     EXPECT_NE(station.err().find(
