@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -76,6 +77,34 @@ std::string StationName(const RecordOptions& record) {
     return record.station.empty() ? StartRecord("station").station : record.station;
 }
 
+// What a unit showed when its cycle ended: one that shows anything else is another unit, put
+// in its place between two polls. What is not known is not compared.
+struct UnitMark {
+    std::optional<std::string> version;  // the version reply, as its bytes
+    std::optional<std::uint32_t> checksum;
+
+    bool ShownOtherwise(const ProbeResult& probe) const {
+        return (version && probe.version_text != *version) ||
+               (checksum && probe.checksum && *probe.checksum != *checksum);
+    }
+};
+
+// What the record of a unit's cycle says the unit showed last.
+UnitMark MarkOf(const RunRecord& record) {
+    if (record.verify) {
+        if (!record.verify->version_text) {
+            return {};  // programmed, and not seen since: nothing to compare
+        }
+        return {record.verify->version_text, record.verify->mcu_checksum};
+    }
+    if (record.programming) {
+        return {};  // its firmware changed, or half of it did
+    }
+    return {record.mcu_version_before, record.mcu_checksum_before};
+}
+
+enum class Removal { kGone, kSwapped, kEnded };
+
 struct Slot {
     std::string name;    // the link's name, or the port as given
     std::string device;  // what is opened
@@ -120,10 +149,12 @@ class Station {
     // Waits for a unit in `slot`; false when the slot or the station ends first.
     bool AwaitUnit(Slot& slot, ProbeResult& probe);
     // Waits until the unit in `slot` is gone; false when the slot or the station ends first.
-    bool AwaitRemoval(Slot& slot);
+    // Waits until the unit in `slot` is gone, or shows itself another (a quick swap);
+    // kEnded when the slot or the station ends first.
+    Removal AwaitRemoval(Slot& slot, const UnitMark& mark);
     // False when the station lacked descriptors or memory of its own for the update: nothing
     // was recorded, and the unit is as it was.
-    bool UpdateUnit(Slot& slot);
+    bool UpdateUnit(Slot& slot, UnitMark& mark);
     // Says, once while it lasts, that the slot could not go on for want of the station's own
     // resources; the unit is not to blame and the slot tries again.
     void StationFault(Slot& slot, int error);
@@ -196,7 +227,8 @@ void Station::SlotLoop(Slot& slot) {
             return;
         }
         ShowState(slot, SlotState::kUpdating, probe.version_text);
-        if (!UpdateUnit(slot)) {
+        UnitMark mark;
+        if (!UpdateUnit(slot, mark)) {
             GiveCycleBack();
             if (!stop_.SleepUnlessEnding(std::chrono::milliseconds(options_.poll_interval_ms))) {
                 return;
@@ -205,10 +237,12 @@ void Station::SlotLoop(Slot& slot) {
         }
         slot.fault_said = false;
         ShowState(slot, SlotState::kDone);
-        if (!AwaitRemoval(slot)) {
+        const Removal removal = AwaitRemoval(slot, mark);
+        if (removal == Removal::kEnded) {
             return;
         }
-        screen_.Say(slot.row, "unit removed");
+        screen_.Say(slot.row,
+                    removal == Removal::kSwapped ? "another unit in its place" : "unit removed");
     }
 }
 
@@ -233,19 +267,20 @@ bool Station::AwaitUnit(Slot& slot, ProbeResult& probe) {
     }
 }
 
-bool Station::AwaitRemoval(Slot& slot) {
+Removal Station::AwaitRemoval(Slot& slot, const UnitMark& mark) {
     const auto interval = std::chrono::milliseconds(options_.poll_interval_ms);
+    UnitWatch watch(slot.device, options_.model, &stop_);
     unsigned misses = 0;
     bool shown = false;
     while (misses < 2) {
         if (slot.removed.load() || !stop_.SleepUnlessEnding(interval)) {
-            return false;
+            return Removal::kEnded;
         }
         if (!shown) {
             ShowState(slot, SlotState::kRemoval);
             shown = true;
         }
-        const ProbeResult probe = ProbeUnit(slot.device, options_.model, &stop_);
+        const ProbeResult probe = watch.Poll();
         if (probe.presence == Presence::kStationFault) {
             // Says nothing of the unit: it is still there as far as anyone knows.
             StationFault(slot, probe.error);
@@ -253,11 +288,15 @@ bool Station::AwaitRemoval(Slot& slot) {
         }
         slot.fault_said = false;
         if (probe.presence == Presence::kNoPort) {
-            return !slot.removed.load();  // hung up: whatever comes next is a new unit
+            // Hung up: whatever comes next is a new unit.
+            return slot.removed.load() ? Removal::kEnded : Removal::kGone;
+        }
+        if (probe.presence == Presence::kAnswers && mark.ShownOtherwise(probe)) {
+            return Removal::kSwapped;  // taken off and another put on between two polls
         }
         misses = probe.presence == Presence::kAnswers ? 0 : misses + 1;
     }
-    return true;
+    return Removal::kGone;
 }
 
 void Station::StationFault(Slot& slot, int error) {
@@ -268,7 +307,7 @@ void Station::StationFault(Slot& slot, int error) {
     }
 }
 
-bool Station::UpdateUnit(Slot& slot) {
+bool Station::UpdateUnit(Slot& slot, UnitMark& mark) {
     const auto began = SteadyClock::now();
     int resource_error = 0;
     UpdateRequest request;
@@ -330,6 +369,7 @@ bool Station::UpdateUnit(Slot& slot) {
                      recorded.object);
     screen_.SetResult(slot.row, shown);
     CycleDone(recorded.exit, record.result);
+    mark = MarkOf(record);
     return true;
 }
 

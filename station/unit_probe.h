@@ -2,6 +2,9 @@
 // station that waits for a unit to be plugged in and for it to be taken away.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "runs/run_stop.h"
@@ -21,10 +24,33 @@ enum class Presence {
 struct ProbeResult {
     Presence presence = Presence::kNoPort;
     std::string version_text;  // the unit's reply, as its bytes
-    int error = 0;             // the open's errno, for kNoPort and kStationFault
+    // Its checksum reply, when asked for and given.
+    std::optional<std::uint32_t> checksum;
+    int error = 0;  // the open's errno, for kNoPort and kStationFault
 };
 
 // Opens `device`, sends `model`'s version query and closes it again; `stop` ends the wait.
 ProbeResult ProbeUnit(const std::string& device, AppType model, RunStop* stop);
+
+// A unit watched on its port while it stays: the port is kept open between polls (each close
+// would drop the modem lines of a real adapter), and opened again after a poll the unit did
+// not answer, so that a line that hung up is found.
+class UnitWatch {
+  public:
+    UnitWatch(std::string device, AppType model, RunStop* stop);
+    ~UnitWatch();
+    UnitWatch(const UnitWatch&) = delete;
+    UnitWatch& operator=(const UnitWatch&) = delete;
+
+    // The version query, and the checksum query after an answer.
+    ProbeResult Poll();
+
+  private:
+    struct Open;
+    std::string device_;
+    AppType model_;
+    RunStop* stop_;
+    std::unique_ptr<Open> open_;
+};
 
 }  // namespace velkor

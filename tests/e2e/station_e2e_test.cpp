@@ -187,8 +187,9 @@ TEST(StationOnFixedPorts, ChoosesEachUnitsFileAndRecordsAUnitLostMidProgramming)
 }
 
 // On a fixed port the unit is taken off its adapter: the next unit is updated only once the
-// last one is gone; the first SIGINT lets the unit being programmed finish.
-TEST(StationOnAFixedPort, TakesTheNextUnitOnceTheLastIsGoneAndFinishesItOnInterrupt) {
+// last one is gone, or shows itself another (swapped without a gap); the first SIGINT lets the
+// unit being programmed finish.
+TEST(StationOnAFixedPort, TakesTheNextUnitOnceTheLastIsGoneOrSwappedAndFinishesItOnInterrupt) {
     testing::TempDir dir;
     const std::string file = MakeFirmware(dir, "j5-m3.hex");
     const std::string records = (dir.path() / "units.jsonl").string();
@@ -201,6 +202,12 @@ TEST(StationOnAFixedPort, TakesTheNextUnitOnceTheLastIsGoneAndFinishesItOnInterr
     ASSERT_TRUE(station.ErrShows(slot + "updated", 0, kStationTimeout)) << station.err();
     // The unit stays: it is asked after, but not updated again.
     EXPECT_FALSE(station.ErrShows(slot + "updating", station.err().find(slot + "updated"), 1s));
+    // Swapped for another without a gap: the other is told by its checksum, and updated.
+    ASSERT_TRUE(unit.PlugInNext());
+    ASSERT_TRUE(station.ErrShows(slot + "another unit in its place", 0, kStationTimeout))
+        << station.err();
+    const std::size_t swapped = station.err().find(slot + "another unit in its place");
+    ASSERT_TRUE(station.ErrShows(slot + "updated", swapped, kStationTimeout)) << station.err();
     ASSERT_TRUE(unit.Unplug());
     ASSERT_TRUE(station.ErrShows(slot + "unit removed", 0, kStationTimeout)) << station.err();
     ASSERT_TRUE(unit.PlugInNext());
@@ -217,7 +224,7 @@ TEST(StationOnAFixedPort, TakesTheNextUnitOnceTheLastIsGoneAndFinishesItOnInterr
     const auto status = station.Wait(kStationTimeout);
     ASSERT_TRUE(status) << station.err();
     EXPECT_EQ(*status, 128 + SIGINT) << station.err();
-    EXPECT_NE(station.out().find("Station: 2 units"), std::string::npos) << station.out();
+    EXPECT_NE(station.out().find("Station: 3 units"), std::string::npos) << station.out();
     const std::size_t said = station.err().find("Stopping: 1 unit finishes first (about ");
     EXPECT_LT(said, station.err().find(slot + "updated", second)) << station.err();
 
@@ -226,7 +233,7 @@ TEST(StationOnAFixedPort, TakesTheNextUnitOnceTheLastIsGoneAndFinishesItOnInterr
     for (std::string line; std::getline(lines, line);) {
         units.push_back(json::parse(line));
     }
-    ASSERT_EQ(units.size(), 2u);
+    ASSERT_EQ(units.size(), 3u);
     for (const json& record : units) {
         EXPECT_EQ(record["result"], "updated") << record;
         EXPECT_EQ(record["verify"], "matches") << record;
