@@ -303,10 +303,10 @@ TEST(StationWebServer, ServesStateAndMetricsReadOnlyAndEndsPastAStalledClient) {
     EXPECT_EQ(*status, 128 + SIGTERM) << station.err();
 }
 
-#ifdef __SANITIZE_ADDRESS__
-constexpr bool kUnderAddressSanitizer = true;
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kUnderSanitizer = true;
 #else
-constexpr bool kUnderAddressSanitizer = false;
+constexpr bool kUnderSanitizer = false;
 #endif
 
 // The station's resident memory, from /proc; 0 when it cannot be read.
@@ -428,8 +428,8 @@ TEST(StationWebServer, NoClientCostsTheUnitBeingProgrammed) {
     EXPECT_NE(second.err.find("velkor-flash: 127.0.0.1:" + std::to_string(port) + " is in use\n"),
               std::string::npos)
         << second.err;
-    // An emulator's memory, or AddressSanitizer's shadow and quarantine, are not the station's.
-    if (testing::kProgramEmulator.empty() && !kUnderAddressSanitizer) {
+    // An emulator's memory, or a sanitizer's shadow memory, is not the station's.
+    if (testing::kProgramEmulator.empty() && !kUnderSanitizer) {
         EXPECT_LT(ResidentBytes(station.pid()), 64u << 20);
     }
 
